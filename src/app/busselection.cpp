@@ -1,0 +1,72 @@
+#include "app/busselection.h"
+
+#include "gpib/messagebox.h"
+#include "sim/simbus.h"
+
+#include <cstdlib>
+
+std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
+{
+    BusChoice choice;
+    if (!value || value->empty() || *value == "sim") {
+        choice.listeners = {{SimListenerSpec::Kind::FG5010, 5}};
+        return choice;
+    }
+    if (value->starts_with("sim:")) {
+        auto listeners = parseSimListeners(value->substr(4));
+        if (!listeners)
+            return std::nullopt;
+        choice.listeners = std::move(*listeners);
+        return choice;
+    }
+    if (*value == "system" || value->starts_with("system:")) {
+        choice.kind = BusChoice::Kind::System;
+        if (value->size() > 7)
+            choice.libraryPath = std::string(value->substr(7));
+        return choice;
+    }
+    return std::nullopt;
+}
+
+std::string busChoiceHelp(std::string_view value)
+{
+    return "WAVEDIAL_GPIB=" + std::string(value) +
+           " names no bus that Wavedial can open.\n\n"
+           "Accepted forms:\n"
+           "sim (or unset, or empty): a simulated bus with one FG5010 at address 5\n"
+           "sim:KIND@ADDRESS,...: a simulated bus with these listeners; KIND is FG5010, "
+           "AFG5101, AFG5102, PFG5105, MUTE or OTHER, ADDRESS 1 to 30 (sim: alone is an "
+           "empty bus)\n"
+           "system or system:LIBRARY: the system's NI-488.2-compatible GPIB library";
+}
+
+OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
+{
+    const char *raw = std::getenv("WAVEDIAL_GPIB");
+    const std::optional<std::string_view> value =
+        raw ? std::optional<std::string_view>(raw) : std::nullopt;
+    const std::optional<BusChoice> choice = parseBusChoice(value);
+    if (!choice) {
+        boxes.show(busChoiceHelp(value.value_or("")), "Wavedial", MessageBoxService::Buttons::Ok,
+                   MessageBoxService::Icon::Critical);
+        programEnd.end();
+    }
+
+    OpenBus bus;
+    bus.clock = std::make_unique<SteadyClock>();
+    if (choice->kind == BusChoice::Kind::System) {
+        boxes.show("This build of Wavedial cannot use the system's GPIB library yet.\n\n"
+                   "Unset WAVEDIAL_GPIB to use the simulated bus.",
+                   "Wavedial", MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical);
+        programEnd.end();
+    }
+    auto sim = std::make_unique<SimBus>(*bus.clock);
+    populateSimBus(*sim, choice->listeners);
+    if (const char *tracePath = std::getenv("WAVEDIAL_SIM_TRACE"); tracePath && *tracePath) {
+        bus.trace = std::make_unique<SimTraceFile>(tracePath);
+        SimTraceFile *trace = bus.trace.get();
+        sim->setTraceSink([trace](std::string_view line) { trace->write(line); });
+    }
+    bus.backend = std::move(sim);
+    return bus;
+}

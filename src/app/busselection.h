@@ -1,0 +1,46 @@
+#pragma once
+
+#include "gpib/backend.h"
+#include "gpib/clock.h"
+#include "sim/simconfig.h"
+#include "sim/simtrace.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class MessageBoxService;
+class ProgramEnd;
+
+// Which GPIB driver the program talks to, from the environment variable WAVEDIAL_GPIB:
+//   unset, "" or "sim"       the simulated bus with one FG5010 at address 5;
+//   "sim:" + listeners       a simulated bus with those listeners ("sim:" alone: none);
+//   "system"[":" + path]     the system's NI-488.2-compatible library.
+struct BusChoice
+{
+    enum class Kind { Simulated, System };
+    Kind kind = Kind::Simulated;
+    std::vector<SimListenerSpec> listeners;
+    std::string libraryPath; // "" for the system's default library
+};
+
+// nullopt when `value` is none of the accepted forms.
+std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value);
+
+// The box text that lists the accepted forms for an unusable `value`.
+std::string busChoiceHelp(std::string_view value);
+
+// Everything the chosen bus needs for the whole run: its clock, its trace and the
+// backend itself.
+struct OpenBus
+{
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<SimTraceFile> trace;
+    std::unique_ptr<GpibBackend> backend;
+};
+
+// Opens the bus that WAVEDIAL_GPIB names, with the trace file WAVEDIAL_SIM_TRACE names
+// (simulated bus only). An unusable choice is reported in a box and ends the program.
+OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd);

@@ -1,0 +1,48 @@
+#include "gpib/backend.h"
+
+#include <array>
+
+namespace gpib {
+
+int64_t TimeoutMicroseconds(int code)
+{
+    static constexpr std::array<int64_t, 18> table = {
+        0,      10,      30,      100,      300,       1000,      3000,      10000,      30000,
+        100000, 300000,  1000000, 3000000,  10000000,  30000000,  100000000, 300000000, 1000000000};
+    if (code < 0 || code >= static_cast<int>(table.size()))
+        return -1;
+    return table[static_cast<size_t>(code)];
+}
+
+} // namespace gpib
+
+int StatusRegistry::registerThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
+                                   int32_t *ibcntl)
+{
+    const Variables wanted{ibsta, iberr, ibcnt, ibcntl};
+    const auto [it, inserted] = m_threads.try_emplace(std::this_thread::get_id(), wanted);
+    if (inserted)
+        return 0;
+    const Variables &have = it->second;
+    const bool same = have.ibsta == ibsta && have.iberr == iberr && have.ibcnt == ibcnt &&
+                      have.ibcntl == ibcntl;
+    return same ? 1 : 2;
+}
+
+int StatusRegistry::unregisterThread()
+{
+    return m_threads.erase(std::this_thread::get_id()) == 1 ? 0 : 1;
+}
+
+void StatusRegistry::deliver(int32_t status, int32_t error, int32_t count)
+{
+    const auto it = m_threads.find(std::this_thread::get_id());
+    if (it == m_threads.end())
+        return;
+    const Variables &v = it->second;
+    *v.ibsta = status;
+    if (status & gpib::ERR)
+        *v.iberr = error;
+    *v.ibcnt = count;
+    *v.ibcntl = count;
+}

@@ -1,0 +1,130 @@
+#include "gpib/numberparse.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <string>
+#include <system_error>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Walks the text, stepping over blanks wherever they stand.
+class Cursor
+{
+public:
+    explicit Cursor(std::string_view text) : text_(text) {}
+
+    // The next non-blank character, or '\0' at the end.
+    char peek()
+    {
+        while (pos_ < text_.size() && IsBlank(text_[pos_])) {
+            ++pos_;
+        }
+        return pos_ < text_.size() ? text_[pos_] : '\0';
+    }
+    void advance() { ++pos_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Far beyond any double exponent, small enough not to overflow while accumulating.
+constexpr long kExponentCap = 100000;
+
+} // namespace
+
+double LeadingNumber(std::string_view text)
+{
+    // The number is copied without its blanks into a clean buffer for std::from_chars,
+    // which reads "." regardless of the C or Qt locale.
+    std::string mantissa;
+    Cursor cursor(text);
+
+    bool negative = false;
+    char c = cursor.peek();
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        cursor.advance();
+    }
+
+    bool seenPoint = false;
+    bool seenDigit = false;
+    // Decimal order of the mantissa's first non-zero digit, to tell overflow from
+    // underflow when from_chars reports the result out of range.
+    long intDigits = 0;      // integer digits from the first non-zero one on
+    long fractionZeros = 0;  // zeros after the point before the first non-zero digit
+    bool seenNonZero = false;
+    for (c = cursor.peek(); IsDigit(c) || (c == '.' && !seenPoint); c = cursor.peek()) {
+        if (c == '.') {
+            seenPoint = true;
+        } else {
+            seenDigit = true;
+            seenNonZero = seenNonZero || c != '0';
+            if (!seenPoint && seenNonZero) {
+                ++intDigits;
+            } else if (seenPoint && !seenNonZero) {
+                ++fractionZeros;
+            }
+        }
+        mantissa += c;
+        cursor.advance();
+    }
+    if (!seenDigit) {
+        return 0.0;
+    }
+
+    // The exponent counts only when at least one digit follows the letter ("5E+" is 5).
+    long exponent = 0;
+    if (c == 'E' || c == 'e') {
+        cursor.advance();
+        bool negativeExponent = false;
+        c = cursor.peek();
+        if (c == '+' || c == '-') {
+            negativeExponent = c == '-';
+            cursor.advance();
+            c = cursor.peek();
+        }
+        bool exponentDigit = false;
+        for (; IsDigit(c); c = cursor.peek()) {
+            exponentDigit = true;
+            exponent = std::min(exponent * 10 + (c - '0'), kExponentCap);
+            cursor.advance();
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
+        }
+        if (!exponentDigit) {
+            exponent = 0;
+        }
+    }
+
+    std::string clean = mantissa;
+    if (clean.front() == '.') {
+        clean.insert(clean.begin(), '0');
+    }
+    clean += 'e';
+    clean += std::to_string(exponent);
+
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), value);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) {
+        const long order = (intDigits > 0 ? intDigits : -fractionZeros) + exponent;
+        value = order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (value == 0.0) {
+        return 0.0; // no "-0" for callers to print
+    }
+    return negative ? -value : value;
+}

@@ -1,0 +1,285 @@
+#include "sim/simbus.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int MaxPad = 30;
+
+// Trace texts show the bytes as they crossed the bus; control characters would break
+// the one-line-per-operation form, so they are written as \xNN.
+std::string printable(std::string_view bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || c == '\\') {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void SimBus::attach(int address, std::unique_ptr<SimDevice> device)
+{
+    m_devices[address] = std::move(device);
+}
+
+SimDevice *SimBus::deviceAt(int address) const
+{
+    const auto it = m_devices.find(address);
+    return it == m_devices.end() ? nullptr : it->second.get();
+}
+
+int SimBus::done(int status, int error, int count)
+{
+    const int s = status | gpib::CMPL;
+    m_status.deliver(s, error, count);
+    return s;
+}
+
+int SimBus::timedOut(const Handle &h)
+{
+    // Nothing can arrive while the caller waits: the bus is driven by this thread alone.
+    // With timeout code 0 ("for ever") the wait would never end, so it ends at once.
+    const int64_t us = gpib::TimeoutMicroseconds(h.timeoutCode);
+    if (us > 0)
+        m_clock.sleepFor(std::chrono::microseconds(us));
+    trace("timeout " + std::to_string(h.pad));
+    return done(gpib::ERR | gpib::TIMO, gpib::EABO);
+}
+
+SimBus::Handle *SimBus::handle(int ud)
+{
+    const auto it = m_handles.find(ud);
+    return it == m_handles.end() ? nullptr : &it->second;
+}
+
+void SimBus::trace(const std::string &line)
+{
+    if (m_trace)
+        m_trace(line);
+}
+
+int SimBus::RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
+                                         int32_t *ibcntl)
+{
+    return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
+}
+
+int SimBus::UnregisterGpibGlobalsForThread()
+{
+    return m_status.unregisterThread();
+}
+
+void SimBus::SendIFC(int board)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return;
+    }
+    trace("ifc");
+    done(0);
+}
+
+void SimBus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return;
+    }
+    if (!addressList || (limit > 0 && !resultList) || limit < 0) {
+        failed(gpib::EARG);
+        return;
+    }
+    // With no instrument on the bus nobody takes part in the handshake: the driver
+    // reports a bus error, not an empty list.
+    if (m_devices.empty()) {
+        trace("findlstn");
+        failed(gpib::EBUS);
+        return;
+    }
+    std::vector<uint16_t> found;
+    for (const uint16_t *a = addressList; *a != gpib::NOADDR; ++a) {
+        const int pad = *a & 0xFF;
+        const int sad = *a >> 8;
+        // The interface itself listens at its own address 0.
+        if (sad == 0 && (pad == 0 || deviceAt(pad)))
+            found.push_back(*a);
+    }
+    std::string line = "findlstn";
+    for (const uint16_t a : found)
+        line += ' ' + std::to_string(a);
+    trace(line);
+    const size_t written = std::min(found.size(), static_cast<size_t>(limit));
+    std::copy_n(found.begin(), written, resultList);
+    if (found.size() > written) {
+        done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
+        return;
+    }
+    done(0, 0, static_cast<int>(written));
+}
+
+int SimBus::ibsre(int board, int value)
+{
+    if (board != 0)
+        return failed(gpib::ENEB);
+    trace(value ? "ren" : "ren off");
+    return done(0);
+}
+
+int SimBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return -1;
+    }
+    if (pad < 0 || pad > MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 ||
+        eos < 0 || eos > 0xFFFF) {
+        failed(gpib::EARG);
+        return -1;
+    }
+    const int ud = m_nextHandle++;
+    Handle &h = m_handles[ud];
+    h.pad = pad;
+    h.timeoutCode = tmo;
+    h.eot = eot != 0;
+    done(0);
+    return ud;
+}
+
+int SimBus::ibpad(int ud, int pad)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (pad < 0 || pad > MaxPad)
+        return failed(gpib::EARG);
+    h->pad = pad;
+    h->pendingWrite.clear();
+    return done(0);
+}
+
+int SimBus::ibclr(int ud)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    SimDevice *d = deviceAt(h->pad);
+    if (!d) {
+        trace("nolistener " + std::to_string(h->pad));
+        return failed(gpib::ENOL);
+    }
+    h->pendingWrite.clear();
+    d->deviceClear();
+    trace("clear " + std::to_string(h->pad));
+    return done(0);
+}
+
+int SimBus::ibrsp(int ud, char *statusByte)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (!statusByte)
+        return failed(gpib::EARG);
+    SimDevice *d = deviceAt(h->pad);
+    if (!d || !d->talks())
+        return timedOut(*h);
+    const uint8_t s = d->serialPoll();
+    *statusByte = static_cast<char>(s);
+    trace("spoll " + std::to_string(h->pad) + ' ' + std::to_string(s));
+    return done(0, 0, 1);
+}
+
+int SimBus::ibtmo(int ud, int code)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (gpib::TimeoutMicroseconds(code) < 0)
+        return failed(gpib::EARG);
+    h->timeoutCode = code;
+    return done(0);
+}
+
+int SimBus::ibask(int ud, int option, int *value)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (!value)
+        return failed(gpib::EARG);
+    switch (option) {
+    case gpib::IbaPAD:
+        *value = h->pad;
+        return done(0);
+    case gpib::IbaTMO:
+        *value = h->timeoutCode;
+        return done(0);
+    default:
+        return failed(gpib::EARG);
+    }
+}
+
+int SimBus::ibwait(int ud, int mask)
+{
+    if (!handle(ud))
+        return failed(gpib::EDVR);
+    // Every simulated transfer is complete when its call returns.
+    (void)mask;
+    return done(0);
+}
+
+int SimBus::ibwrt(int ud, const void *buffer, long count)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (count < 0 || (count > 0 && !buffer))
+        return failed(gpib::EARG);
+    SimDevice *d = deviceAt(h->pad);
+    if (!d) {
+        trace("nolistener " + std::to_string(h->pad));
+        return failed(gpib::ENOL);
+    }
+    const std::string_view bytes(static_cast<const char *>(buffer), static_cast<size_t>(count));
+    trace("write " + std::to_string(h->pad) + ' ' + printable(bytes));
+    h->pendingWrite.append(bytes);
+    if (h->eot) {
+        const std::string message = std::move(h->pendingWrite);
+        h->pendingWrite.clear();
+        d->receive(message);
+    }
+    return done(0, 0, static_cast<int>(count));
+}
+
+int SimBus::ibrd(int ud, void *buffer, long count)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (count <= 0 || !buffer)
+        return failed(gpib::EARG);
+    SimDevice *d = deviceAt(h->pad);
+    if (!d || !d->talks() || d->output().empty())
+        return timedOut(*h);
+    std::string &out = d->output();
+    const size_t n = std::min(out.size(), static_cast<size_t>(count));
+    std::memcpy(buffer, out.data(), n);
+    trace("read " + std::to_string(h->pad) + ' ' + printable(std::string_view(out.data(), n)));
+    out.erase(0, n);
+    // The instrument sets EOI on the last byte of its reply.
+    return done(out.empty() ? gpib::END : 0, 0, static_cast<int>(n));
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "gpib/backend.h"
+#include "gpib/clock.h"
+#include "sim/simdevice.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The simulated GPIB bus: board 0 with instruments at primary addresses 1 to 30. It
+// answers the driver's entry points as the vendor documents its driver, so that the
+// program runs the same path as on hardware. Waiting for a timeout happens on the clock
+// it is given.
+class SimBus final : public GpibBackend
+{
+public:
+    using TraceSink = std::function<void(std::string_view line)>;
+
+    explicit SimBus(Clock &clock) : m_clock(clock) {}
+
+    // Puts `device` on the bus at `address` (1 to 30), replacing any device there.
+    void attach(int address, std::unique_ptr<SimDevice> device);
+    SimDevice *deviceAt(int address) const;
+
+    // Receives one line per bus operation (see the trace format in the README).
+    void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+
+    int RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
+                                     int32_t *ibcntl) override;
+    int UnregisterGpibGlobalsForThread() override;
+    void SendIFC(int board) override;
+    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
+                  int limit) override;
+    int ibsre(int board, int value) override;
+    int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
+    int ibpad(int handle, int pad) override;
+    int ibclr(int handle) override;
+    int ibrsp(int handle, char *statusByte) override;
+    int ibtmo(int handle, int code) override;
+    int ibask(int handle, int option, int *value) override;
+    int ibwait(int handle, int mask) override;
+    int ibwrt(int handle, const void *buffer, long count) override;
+    int ibrd(int handle, void *buffer, long count) override;
+
+private:
+    struct Handle
+    {
+        int pad = 0;
+        int timeoutCode = 0;
+        bool eot = true;
+        std::string pendingWrite; // bytes written without EOI, awaiting the rest
+    };
+
+    int done(int status, int error = 0, int count = 0);
+    int failed(int error) { return done(gpib::ERR, error); }
+    int timedOut(const Handle &h);
+    Handle *handle(int ud);
+    void trace(const std::string &line);
+
+    Clock &m_clock;
+    TraceSink m_trace;
+    StatusRegistry m_status;
+    std::map<int, std::unique_ptr<SimDevice>> m_devices;
+    std::map<int, Handle> m_handles;
+    int m_nextHandle = 32;
+};
