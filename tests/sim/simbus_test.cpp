@@ -1,4 +1,7 @@
+#include "sim/simtrace.h"
 #include "support/simharness.h"
+
+#include "support/paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +48,9 @@ TEST_P(FindLstnCases, ReportsTheInterfaceFirstThenTheListenersInAddressOrder)
     std::vector<int16_t> results(15, 0);
     sim.driver.FindLstn(0, probeList(), results, 15);
     EXPECT_EQ(sim.failed(), c.error);
-    if (c.error)
+    if (c.error) {
         EXPECT_EQ(sim.driver.iberr(), c.iberr);
+    }
     EXPECT_EQ(results, c.results);
 }
 
@@ -66,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}},
         ListenCase{"fifteen", listenersAt(16, 15), true, 20,
                    {0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ByName());
 
 TEST(SimBus, KnowsOnlyBoardZero)
 {
@@ -166,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeoutCase{"muteRead", "MUTE@2", 12, false, 3.0},
                       TimeoutCase{"nothingToSay", "FG5010@2", 11, false, 1.0},
                       TimeoutCase{"absentPoll", "FG5010@9", 12, true, 3.0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ByName());
 
 TEST(SimBus, LongRepliesComeInSeveralReadsEndOnTheLast)
 {

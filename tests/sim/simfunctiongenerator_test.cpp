@@ -1,6 +1,8 @@
 #include "sim/simcommand.h"
 #include "sim/simfunctiongenerator.h"
 
+#include "support/paramname.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -149,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"noArgument", Model::FG5010, "FREQ", Syntax},
         RefusalCase{"outMaybe", Model::FG5010, "OUT MAYBE", Syntax},
         RefusalCase{"queryArgument", Model::FG5010, "AMPL? 5", Syntax}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ByName());
 
 TEST(SimFunctionGenerator, ChecksTheResultingStateNotEachStep)
 {
