@@ -1,0 +1,3 @@
+#include "gpib/systemlibrary.h"
+
+#include <gtest/gtest.h>
