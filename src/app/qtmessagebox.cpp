@@ -56,7 +56,7 @@ MessageBoxService::Answer QtMessageBox::show(const std::string &text, const std:
     return Answer::Ok;
 }
 
-void ProcessEnd::end()
+void ProcessEnd::endProgram()
 {
     std::fflush(nullptr);
     std::_Exit(1);

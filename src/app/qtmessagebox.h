@@ -16,6 +16,6 @@ public:
 // stored, as after a failure the user was told about.
 class ProcessEnd final : public ProgramEnd
 {
-public:
-    [[noreturn]] void end() override;
+protected:
+    [[noreturn]] void endProgram() override;
 };

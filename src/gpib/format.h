@@ -13,6 +13,8 @@
 // trailing zeros and no point for a whole number; no 0 before the point of a magnitude
 // below 1 (0.5 gives " .5"). Magnitudes of 1e7 and more, and those below 1e-4 (after
 // rounding), are written in exponent form with a two-digit exponent (" 1.5E+07").
+// Infinity gives " 1E+39" / "-1E+39", which reads back as infinity in single precision;
+// NaN gives " NAN".
 std::string NumberText(float value);
 
 // Formats `value` under the format code `formatCode`:
@@ -23,6 +25,8 @@ std::string NumberText(float value);
 //                  refused with an "Error: IntFrac=" text), hundreds digit and up widen
 //                  the field, the tens digit is ignored.
 // F > 0 rounds half up at the last digit kept; F < 0 truncates. The result starts with
-// blanks or "-" (callers that want bare digits trim it).
+// blanks or "-" (callers that want bare digits trim it). A value whose text takes the
+// exponent form keeps that text as it is, without appended decimals; an infinite or NaN
+// value gives its number text.
 // Examples: (12.345, 104) -> " 12.35"; (12.345, -104) -> " 12.34"; (7.5, 2) -> " 8".
 std::string FormatNumber(float value, float formatCode);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <string>
 
 // The program reports every failure in a modal message box and waits for the answer.
@@ -26,5 +27,14 @@ class ProgramEnd
 {
 public:
     virtual ~ProgramEnd() = default;
-    [[noreturn]] virtual void end() = 0;
+
+    [[noreturn]] void end()
+    {
+        endProgram();
+        std::abort(); // an end that came back would run on after a fatal failure
+    }
+
+protected:
+    // Ends the program; must not return (it may throw, in tests).
+    virtual void endProgram() = 0;
 };

@@ -62,8 +62,8 @@ double LeadingNumber(std::string_view text)
     bool seenDigit = false;
     // Decimal order of the mantissa's first non-zero digit, to tell overflow from
     // underflow when from_chars reports the result out of range.
-    long intDigits = 0;      // integer digits from the first non-zero one on
-    long fractionZeros = 0;  // zeros after the point before the first non-zero digit
+    long intDigits = 0;     // integer digits from the first non-zero one on
+    long fractionZeros = 0; // zeros after the point before the first non-zero digit
     bool seenNonZero = false;
     for (c = cursor.peek(); IsDigit(c) || (c == '.' && !seenPoint); c = cursor.peek()) {
         if (c == '.') {

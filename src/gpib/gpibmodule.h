@@ -1,0 +1,96 @@
+#pragma once
+
+#include "gpib/driver.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class Clock;
+class EventWaiter;
+class MessageBoxService;
+class ProgramEnd;
+
+// What the GPIB module needs from the platform: the message boxes, the end of the
+// program, the clock and the event loop that keeps the window alive during waits.
+struct GpibServices
+{
+    MessageBoxService &boxes;
+    ProgramEnd &programEnd;
+    Clock &clock;
+    EventWaiter &events;
+};
+
+// The GPIB module: the driver wrappers, the instrument I/O with its error reports, and
+// the discovery of the function generator, with all the state they keep for the run.
+// Device handles are never released; the program keeps them until it ends.
+class GpibModule
+{
+public:
+    static constexpr int TableSize = 15; // entry 0 and at most 14 listeners
+
+    GpibModule(GpibBackend &backend, const GpibServices &services);
+    GpibModule(const GpibModule &) = delete;
+    GpibModule &operator=(const GpibModule &) = delete;
+
+    GpibDriver &driver() { return m_driver; }
+
+    // --- Instrument I/O (io.cpp) ---
+
+    // Sends `command` to the device; a bus error is reported, and GpibErrorFlag tells
+    // whether it was (the user chose to go on).
+    void WriteCommand(int16_t &handle, const std::string &command);
+    // Sends `query`, waits 0.1 s and reads the reply; "" when the write or read failed.
+    std::string QueryInstrument(int16_t &handle, const std::string &query);
+    // Reads one reply in 512-byte chunks with a 3 s limit each, without its line ends;
+    // "" (after the "I/O Error" box) when a chunk timed out.
+    std::string ReadResponse(int16_t &handle);
+    // Waits `seconds` while the window keeps handling its events; 0 or less returns at
+    // once without handling any.
+    void Delay(float seconds);
+    // Reports the last driver call's error, if it had one, with OK to go on or Cancel to
+    // end the program.
+    void ShowGpibError();
+    [[noreturn]] void ShowDeviceNotConfigured();
+    // The primary address (1 to 30) of the listener given `handle`; 0, after the
+    // "Device not found" box, when no listener has it.
+    int16_t AddressForDeviceHandle(int16_t &handle);
+
+    bool GpibErrorFlag = false;
+
+    // --- Discovery and identification (discovery.cpp) ---
+
+    // Takes control of the bus and fills the listener tables; mode 1 reports a failure
+    // and ends the program.
+    void InitBus(int16_t &mode);
+    // The handle of the first unassigned listener whose reply to `query` fits `expected`,
+    // or 0. Marker characters are removed from both texts (see discovery.cpp).
+    int16_t FindDevice(std::string &query, std::string &expected);
+    // The load step's bus part: interface clear, listener search, identification of the
+    // first function generator, and its model name. Sets DeviceHandle and ModelName.
+    void IdentifyFunctionGenerator();
+
+    struct Spare
+    {
+        bool Open = false;
+        int16_t Handle = 0;
+    };
+
+    std::array<int16_t, TableSize> ListenerTable{};
+    std::array<int16_t, TableSize> UnassignedListeners{};
+    std::array<int16_t, TableSize> ListenerHandles{};
+    Spare SpareDevice;
+    int16_t DeviceTimeout = 0;
+
+    int16_t DeviceHandle = 0; // the identified function generator, 0 when none
+    std::string ModelName;    // cut from its identity reply, "" when none
+
+private:
+    GpibDriver m_driver;
+    GpibServices m_services;
+};
+
+// The model name inside an identity reply: the text between the first "/" and the first
+// "," ("ID SIM/AFG5102,V2.1" gives "AFG5102"); "" when either is missing or the comma
+// comes first.
+std::string ModelNameFromIdentity(const std::string &identity);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "gpib/gpibmodule.h"
+#include "sim/simbus.h"
+#include "sim/simconfig.h"
+#include "support/faultybackend.h"
+#include "support/scriptedservices.h"
+
+#include <string>
+#include <vector>
+
+// The GPIB module on a simulated bus with a test clock, scripted boxes and an observable
+// end of the program; reads can be scripted through `faults`.
+struct GpibHarness
+{
+    explicit GpibHarness(const std::string &listeners = "")
+    {
+        populateSimBus(bus, parseSimListeners(listeners).value());
+        bus.setTraceSink([this](std::string_view line) { trace.emplace_back(line); });
+    }
+
+    double elapsedSeconds() const
+    {
+        return std::chrono::duration<double>(clock.now() - start).count();
+    }
+    SimDevice *device(int address) { return bus.deviceAt(address); }
+
+    ManualClock clock;
+    Clock::Duration start = clock.now();
+    SimBus bus{clock};
+    FaultyBackend faults{bus};
+    ScriptedMessageBox boxes;
+    RecordingProgramEnd programEnd;
+    ScriptedEvents events{clock};
+    GpibModule gpib{faults, GpibServices{boxes, programEnd, clock, events}};
+    std::vector<std::string> trace;
+};
