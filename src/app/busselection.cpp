@@ -1,6 +1,7 @@
 #include "app/busselection.h"
 
 #include "gpib/messagebox.h"
+#include "gpib/systemlibrary.h"
 #include "sim/simbus.h"
 
 #include <cstdlib>
@@ -55,10 +56,14 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
     OpenBus bus;
     bus.clock = std::make_unique<SteadyClock>();
     if (choice->kind == BusChoice::Kind::System) {
-        boxes.show("This build of Wavedial cannot use the system's GPIB library yet.\n\n"
-                   "Unset WAVEDIAL_GPIB to use the simulated bus.",
-                   "Wavedial", MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical);
-        programEnd.end();
+        SystemLibraryLoad load = loadSystemGpibLibrary(choice->libraryPath);
+        if (!load.backend) {
+            boxes.show(load.error, "Wavedial", MessageBoxService::Buttons::Ok,
+                       MessageBoxService::Icon::Critical);
+            programEnd.end();
+        }
+        bus.backend = std::move(load.backend);
+        return bus;
     }
     auto sim = std::make_unique<SimBus>(*bus.clock);
     populateSimBus(*sim, choice->listeners);

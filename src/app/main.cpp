@@ -1,13 +1,14 @@
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
-#include "gpib/driver.h"
+#include "gpib/eventwaiter.h"
+#include "gpib/gpibmodule.h"
+#include "mainwindow/mainform.h"
+#include "version.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -15,13 +16,12 @@ namespace {
 // program instead.
 bool displayReachable()
 {
-#if defined(Q_OS_LINUX) || defined(Q_OS_UNIX)
-    const char *platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform)
-        return true;
-    const char *x = std::getenv("DISPLAY");
-    const char *wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wayland && *wayland);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const auto set = [](const char *name) {
+        const char *v = std::getenv(name);
+        return v && *v;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 #else
     return true;
 #endif
@@ -34,22 +34,21 @@ int main(int argc, char *argv[])
     if (!displayReachable()) {
         std::fputs("wavedial: no display found (DISPLAY and WAYLAND_DISPLAY are unset).\n"
                    "Run it on a desktop, or under a virtual X server:\n"
-                   "  xvfb-run -a ./build/wavedial\n",
+                   "  xvfb-run -a build/wavedial\n",
                    stderr);
         return 2;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wavedial"));
-    QApplication::setApplicationVersion(QStringLiteral(WAVEDIAL_VERSION));
+    QApplication::setApplicationName(QString::fromLatin1(AppTitle));
 
     QtMessageBox boxes;
     ProcessEnd programEnd;
     OpenBus bus = openBusFromEnvironment(boxes, programEnd);
-    GpibDriver driver(*bus.backend);
+    QtEventWaiter events(*bus.clock);
+    GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Wavedial"));
-    window.resize(225, 421);
+    MainForm window(gpib, boxes, programEnd);
+    window.Form_Load();
     window.show();
     return QApplication::exec();
 }

@@ -144,6 +144,20 @@ std::string joined(const std::vector<std::string> &items)
     return text;
 }
 
+// Some other library named by mistake lacks them all: a box names the first few only.
+std::string missingText(const std::string &fileName, const std::vector<std::string> &missing)
+{
+    constexpr size_t Named = 3;
+    std::string text = "The GPIB library " + fileName + " has no entry point";
+    if (missing.size() == 1)
+        return text + " " + missing.front() + ".";
+    if (missing.size() <= Named + 1)
+        return text + "s " + joined(missing) + ".";
+    const std::vector<std::string> first(missing.begin(), missing.begin() + Named);
+    return text + "s " + joined(first) + " and " + std::to_string(missing.size() - Named) +
+           " others.";
+}
+
 } // namespace
 
 class SystemGpibLibrary final : public GpibBackend
@@ -151,20 +165,20 @@ class SystemGpibLibrary final : public GpibBackend
 public:
     SystemGpibLibrary(std::unique_ptr<QLibrary> library, const Entries &entries)
         : m_library(std::move(library)), m_fn(entries), m_forwarding(entries.forwardsRegistration())
-    {}
+    {
+    }
 
-    // The library is never unloaded, not even here: linux-gpib keeps thread-local state
-    // whose clean-up would run into unmapped code.
+    // QLibrary's destructor leaves the library loaded, and so do we: a library with
+    // per-thread status may have left clean-up hooks that would point into unmapped code.
     ~SystemGpibLibrary() override = default;
 
     int RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
                                      int32_t *ibcntl) override
     {
         if (m_forwarding)
-            return m_fn.registerGlobals(reinterpret_cast<int *>(ibsta),
-                                        reinterpret_cast<int *>(iberr),
-                                        reinterpret_cast<int *>(ibcnt),
-                                        reinterpret_cast<long *>(ibcntl));
+            return m_fn.registerGlobals(
+                reinterpret_cast<int *>(ibsta), reinterpret_cast<int *>(iberr),
+                reinterpret_cast<int *>(ibcnt), reinterpret_cast<long *>(ibcntl));
         const std::lock_guard lock(m_mutex);
         return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
     }
@@ -183,8 +197,7 @@ public:
         deliverStatus();
     }
 
-    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
-                  int limit) override
+    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override
     {
         m_fn.findLstn(board, addressList, resultList, limit);
         deliverStatus();
@@ -193,8 +206,7 @@ public:
     int ibsre(int board, int value) override
     {
         // With ibconfig the board index takes the place of the handle.
-        return settled(m_fn.ibsre ? m_fn.ibsre(board, value)
-                                  : m_fn.ibconfig(board, IbcSRE, value));
+        return settled(m_fn.ibsre ? m_fn.ibsre(board, value) : m_fn.ibconfig(board, IbcSRE, value));
     }
 
     int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override
@@ -216,8 +228,7 @@ public:
 
     int ibtmo(int handle, int code) override
     {
-        return settled(m_fn.ibtmo ? m_fn.ibtmo(handle, code)
-                                  : m_fn.ibconfig(handle, IbcTMO, code));
+        return settled(m_fn.ibtmo ? m_fn.ibtmo(handle, code) : m_fn.ibconfig(handle, IbcTMO, code));
     }
 
     int ibask(int handle, int option, int *value) override
@@ -256,8 +267,7 @@ private:
         if (m_fn.threadIbcntl) {
             // A long count is 64-bit on LP64; no transfer comes near 2 GB.
             const long wide = m_fn.threadIbcntl();
-            count = static_cast<int32_t>(std::clamp<long>(wide,
-                                                          std::numeric_limits<int32_t>::min(),
+            count = static_cast<int32_t>(std::clamp<long>(wide, std::numeric_limits<int32_t>::min(),
                                                           std::numeric_limits<int32_t>::max()));
         } else {
             count = m_fn.threadIbcnt();
@@ -294,10 +304,8 @@ Attempt tryLibrary(const std::string &fileName)
     const Entries entries = resolveEntries(*library);
     const std::vector<std::string> missing = missingEntries(entries);
     if (!missing.empty()) {
-        // Nothing of it has run but its initialisers: safe to let go again.
-        library->unload();
-        attempt.error = "The GPIB library " + fileName + " has no entry point" +
-                        (missing.size() > 1 ? "s " : " ") + joined(missing) + ".";
+        // Left loaded, for the same reason as a working one.
+        attempt.error = missingText(fileName, missing);
         return attempt;
     }
     attempt.backend = std::make_unique<SystemGpibLibrary>(std::move(library), entries);

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+
+class CircleShape;
+class EntryField;
+class LineShape;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+// Every control of the main window, by the names the handlers use. Built once, with the
+// positions and sizes of the original form (twips at 15 per pixel), and never resized.
+struct MainFormUi
+{
+    void setupUi(QMainWindow *window);
+
+    QGroupBox *Frame2 = nullptr;
+    QFrame *Frame3 = nullptr;
+    QFrame *Frame4 = nullptr;
+    QFrame *Frame5 = nullptr;
+
+    EntryField *Amplitude = nullptr;
+    EntryField *Offset = nullptr;
+    EntryField *Frequency = nullptr;
+    EntryField *Symmetry = nullptr;
+
+    std::array<QRadioButton *, 2> OutInto{};
+    std::array<QRadioButton *, 3> WaveFunction{};
+    std::array<QRadioButton *, 3> FreqMult{};
+
+    std::array<QLabel *, 5> Label1{}; // entries 2, 3, 4 are used
+    std::array<QLabel *, 4> Label3{}; // entries 0, 2, 3 are used
+    std::array<QLabel *, 2> NewFreq{};
+    QLabel *ActualOutput = nullptr;
+    CircleShape *Shape1 = nullptr;
+    std::array<LineShape *, 2> Line1{};
+
+    QPushButton *Button_Refresh = nullptr;
+    QPushButton *Button_Apply = nullptr;
+    QPushButton *Button_SaveSettings = nullptr;
+    QPushButton *Button_LoadSavedSettings = nullptr;
+    QPushButton *Button_ToggleOutput = nullptr;
+
+    QMenu *Menu_Settings = nullptr;
+    QAction *Menu_InitFG = nullptr;
+    QAction *Menu_Separator11 = nullptr;
+    QAction *Menu_LoadlSavedSettings = nullptr;
+    QAction *Menu_SaveSettings = nullptr;
+    QAction *Menu_Separator12 = nullptr;
+    QAction *Menu_StartSaved = nullptr;
+    QAction *Menu_SaveAtExit = nullptr;
+    QAction *Menu_ApplyOptions = nullptr;
+    QAction *Menu_Separator13 = nullptr;
+    QAction *Menu_TurnOffOutput = nullptr;
+    QAction *Menu_TurnOffAtChange = nullptr;
+    QAction *Menu_ConfirmOnOff = nullptr;
+    QAction *Menu_About = nullptr;
+    QAction *Menu_Exit = nullptr;
+};
+
+// Twips to pixels at 96 dots per inch.
+constexpr int twips(int t)
+{
+    return (t + 7) / 15;
+}
