@@ -40,7 +40,12 @@ void EntryField::keyPressEvent(QKeyEvent *event)
         QLineEdit::keyPressEvent(event);
         return;
     }
-    const char16_t typed = enter ? u'\r' : text.at(0).unicode();
+    char16_t typed = enter ? u'\r' : text.at(0).unicode();
+    // Ctrl with a letter types that letter's control character (Ctrl+V is 22), whatever
+    // text the platform attached to the event.
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (ctrl && !enter && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
+        typed = static_cast<char16_t>(event->key() - Qt::Key_A + 1);
     int16_t keyAscii = typed <= 0xFF ? static_cast<int16_t>(typed) : int16_t{-1};
     const int16_t original = keyAscii;
     emit keyPress(keyAscii);
@@ -89,8 +94,11 @@ void EntryField::contextMenuEvent(QContextMenuEvent *event)
 {
     // Keys filter what reaches the box; a paste from the menu would go round them.
     QMenu *menu = createStandardContextMenu();
+    // Newer Qt names the standard actions; older Qt shows only the key after a tab.
+    const QString pasteKey = QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
     for (QAction *action : menu->actions()) {
-        if (action->objectName() == QLatin1String("edit-paste"))
+        if (action->objectName() == QLatin1String("edit-paste") ||
+            (!pasteKey.isEmpty() && action->text().section(QLatin1Char('\t'), 1) == pasteKey))
             menu->removeAction(action);
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);

@@ -6,6 +6,8 @@
 // The output lamp: an opaque filled circle.
 class CircleShape : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit CircleShape(QWidget *parent) : QWidget(parent) {}
     QColor fillColor() const { return m_fill; }
@@ -21,6 +23,8 @@ private:
 // A one-pixel horizontal line; two of them, grey over white, make an engraved rule.
 class LineShape : public QWidget
 {
+    Q_OBJECT
+
 public:
     LineShape(const QColor &color, QWidget *parent);
     QColor lineColor() const { return m_color; }

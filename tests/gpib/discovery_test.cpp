@@ -1,3 +1,4 @@
+#include "support/fixedidentity.h"
 #include "support/gpibharness.h"
 #include "support/paramname.h"
 
@@ -7,17 +8,6 @@ namespace {
 
 using Answer = MessageBoxService::Answer;
 using Icon = MessageBoxService::Icon;
-
-// Answers any message with a fixed identity.
-class FixedIdentity final : public SimDevice
-{
-public:
-    explicit FixedIdentity(std::string id) : m_id(std::move(id)) {}
-    void receive(std::string_view) override { output() = m_id; }
-
-private:
-    std::string m_id;
-};
 
 std::string listenersAt(int first, int count)
 {
