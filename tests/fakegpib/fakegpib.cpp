@@ -56,9 +56,12 @@ struct Bus
 Bus bus;
 
 // Status is per thread, as in linux-gpib.
-thread_local int threadSta = 0;
-thread_local int threadErr = 0;
-thread_local long threadCnt = 0;
+// Initial-exec TLS: the sanitizers used in CI cannot walk the dynamic TLS of a library
+// loaded at run time.
+#define FAKE_TLS thread_local __attribute__((tls_model("initial-exec")))
+FAKE_TLS int threadSta = 0;
+FAKE_TLS int threadErr = 0;
+FAKE_TLS long threadCnt = 0;
 
 struct Registered
 {
@@ -67,7 +70,7 @@ struct Registered
     int *cnt = nullptr;
     long *cntl = nullptr;
 };
-thread_local Registered registered;
+FAKE_TLS Registered registered;
 
 void record(const std::string &line)
 {
