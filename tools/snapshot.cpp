@@ -3,6 +3,7 @@
 // WAVEDIAL_GPIB chooses the simulated instrument, as for the program itself.
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
+#include "app/qtshell.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
@@ -25,7 +26,8 @@ int main(int argc, char *argv[])
     QtEventWaiter events(*bus.clock);
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 
-    MainForm window(gpib, boxes, programEnd);
+    QtShell shell;
+    MainForm window(gpib, boxes, programEnd, shell);
     window.Form_Load();
     window.show();
     window.Form_Activate();

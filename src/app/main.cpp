@@ -1,5 +1,6 @@
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
+#include "app/qtshell.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
@@ -47,7 +48,8 @@ int main(int argc, char *argv[])
     QtEventWaiter events(*bus.clock);
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 
-    MainForm window(gpib, boxes, programEnd);
+    QtShell shell;
+    MainForm window(gpib, boxes, programEnd, shell);
     window.Form_Load();
     window.show();
     return QApplication::exec();

@@ -55,6 +55,8 @@ public:
     // The primary address (1 to 30) of the listener given `handle`; 0, after the
     // "Device not found" box, when no listener has it.
     int16_t AddressForDeviceHandle(int16_t &handle);
+    // Lets the window handle the events pending now, once.
+    void processPendingEvents();
 
     bool GpibErrorFlag = false;
 

@@ -144,6 +144,11 @@ void GpibModule::Delay(float seconds)
         m_services.events.waitForEvents(deadline);
 }
 
+void GpibModule::processPendingEvents()
+{
+    m_services.events.processPendingEvents();
+}
+
 void GpibModule::ShowGpibError()
 {
     if (!(m_driver.ibsta() & gpib::ERR))

@@ -1,18 +1,28 @@
 #include "mainwindow/mainform.h"
 
+#include "about/aboutform.h"
+#include "about/specsheet.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
+#include "gpib/numberparse.h"
+#include "instrument/commands.h"
+#include "instrument/readback.h"
+#include "instrument/validation.h"
 #include "mainwindow/entryfield.h"
+#include "mainwindow/shapes.h"
 #include "version.h"
 
+#include <QAction>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
 
 MainForm::MainForm(GpibModule &gpib, MessageBoxService &boxes, ProgramEnd &programEnd,
-                   QWidget *parent)
-    : QMainWindow(parent), m_gpib(gpib), m_boxes(boxes), m_programEnd(programEnd)
+                   ShellService &shell, QWidget *parent)
+    : QMainWindow(parent), m_gpib(gpib), m_boxes(boxes), m_programEnd(programEnd), m_shell(shell)
 {
     m_ui.setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -34,6 +44,13 @@ void MainForm::connectHandlers()
     connectGroup(m_ui.OutInto, 3);
     connectGroup(m_ui.WaveFunction, 4);
     connectGroup(m_ui.FreqMult, 5);
+
+    connect(m_ui.Button_Apply, &QPushButton::clicked, this, &MainForm::Button_Apply_Click);
+    connect(m_ui.Button_ToggleOutput, &QPushButton::clicked, this,
+            &MainForm::Button_ToggleOutput_Click);
+    connect(m_ui.Button_Refresh, &QPushButton::clicked, this, &MainForm::Button_Refresh_Click);
+    connect(m_ui.Menu_InitFG, &QAction::triggered, this, &MainForm::Menu_InitFG_Click);
+    connect(m_ui.Menu_About, &QAction::triggered, this, &MainForm::Menu_About_Click);
 }
 
 void MainForm::Form_Load()
@@ -70,12 +87,239 @@ void MainForm::Form_Activate()
     StartupDone = true;
 }
 
+// --- Fields and options ---
+
+std::string MainForm::fieldText(const QWidget *field) const
+{
+    // The bus carries 8-bit characters.
+    return static_cast<const QLineEdit *>(field)->text().toLatin1().toStdString();
+}
+
+void MainForm::setFieldText(QWidget *field, const std::string &text)
+{
+    static_cast<QLineEdit *>(field)->setText(QString::fromLatin1(text));
+}
+
+int16_t MainForm::FrequencyMultiplier() const
+{
+    if (m_ui.FreqMult[1]->isChecked())
+        return 3;
+    if (m_ui.FreqMult[2]->isChecked())
+        return 6;
+    return 0;
+}
+
+int16_t MainForm::SelectedFunction() const
+{
+    for (int16_t i = 0; i < 3; ++i) {
+        if (m_ui.WaveFunction[static_cast<size_t>(i)]->isChecked())
+            return i;
+    }
+    return 3;
+}
+
+SettingsSnapshot MainForm::settings() const
+{
+    SettingsSnapshot s;
+    s.Amplitude = fieldText(m_ui.Amplitude);
+    s.Offset = fieldText(m_ui.Offset);
+    s.Frequency = fieldText(m_ui.Frequency);
+    s.Symmetry = fieldText(m_ui.Symmetry);
+    s.load = m_ui.OutInto[1]->isChecked() ? OutputLoad::FiftyOhms : OutputLoad::OpenCircuit;
+    s.FrequencyMultiplier = FrequencyMultiplier();
+    s.SelectedFunction = SelectedFunction();
+    return s;
+}
+
+// --- Sending settings and switching the output ---
+
+bool MainForm::SendCommand(int16_t &handle, const std::string &text)
+{
+    // A device clear first, so that the instrument takes the line from a clean start.
+    m_gpib.driver().ibclr(handle);
+    m_gpib.WriteCommand(handle, text);
+    return !m_gpib.GpibErrorFlag;
+}
+
+bool MainForm::ValidateSettings(int16_t scope)
+{
+    const std::string errors = SettingErrors(scope, settings(), m_profile);
+    if (errors.empty())
+        return true;
+    const auto answer = m_boxes.show(SettingErrorBoxText(errors, m_gpib.ModelName),
+                                     "Setting Error", MessageBoxService::Buttons::YesNo,
+                                     MessageBoxService::Icon::Critical);
+    if (answer == MessageBoxService::Answer::Yes)
+        Menu_About_Click();
+    return false;
+}
+
+void MainForm::ApplySettings()
+{
+    if (!ValidateSettings(0))
+        return;
+    // A line that did not reach the instrument leaves its changes marked and Apply enabled.
+    if (SendCommand(m_gpib.DeviceHandle, SettingLine(settings(), m_profile.ModelIndex))) {
+        m_marks.ClearChangeMarks();
+        m_marks.UpdateCommandStates(-1);
+    }
+    m_ui.Button_ToggleOutput->setFocus();
+}
+
+void MainForm::TurnOutputOff()
+{
+    if (!OutputIsOn)
+        return;
+    // If the command did not go through the output is still on: nothing to wait for.
+    if (!SendCommand(m_gpib.DeviceHandle, "OUT OFF"))
+        return;
+    OutputIsOn = false;
+    ShowOutputState();
+    m_gpib.Delay(1.0f);
+}
+
+void MainForm::ShowOutputState()
+{
+    m_ui.ActualOutput->setText(OutputIsOn ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    m_ui.Shape1->setFillColor(OutputIsOn ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    m_ui.Button_ToggleOutput->setText(OutputIsOn ? QStringLiteral("&Turn OFF Output")
+                                                 : QStringLiteral("&Turn ON Output"));
+}
+
+void MainForm::Button_Apply_Click()
+{
+    ApplySettings();
+}
+
+void MainForm::Button_ToggleOutput_Click()
+{
+    const std::string target = OutputIsOn ? "OFF" : "ON";
+    if (m_ui.Menu_ConfirmOnOff->isChecked()) {
+        const auto answer = m_boxes.show("Confirm turning " + target + " output.", "Change Output",
+                                         MessageBoxService::Buttons::YesNo,
+                                         MessageBoxService::Icon::Exclamation);
+        if (answer == MessageBoxService::Answer::No)
+            return;
+    }
+    if (!SendCommand(m_gpib.DeviceHandle, "OUT " + target))
+        return;
+    OutputIsOn = !OutputIsOn;
+    ShowOutputState();
+}
+
 void MainForm::OptionClick(int16_t groupCode, int index)
 {
-    (void)groupCode;
     (void)index;
     if (SuppressEvents)
         return;
+    if (m_ui.Menu_ApplyOptions->isChecked())
+        Button_Apply_Click();
+    else
+        m_marks.SetGroupMark(static_cast<int16_t>(-groupCode));
+    m_marks.UpdateCommandStates(3);
+}
+
+// --- Reading the instrument back ---
+
+std::string MainForm::Query(const std::string &query)
+{
+    return m_gpib.QueryInstrument(m_gpib.DeviceHandle, query);
+}
+
+void MainForm::ReadAmplitude()
+{
+    const float volts = VoltsFromReply(ReplyValue(Query("AMPL?"), "AMPL"));
+    const double factor = LoadFactor(m_profile.ModelIndex, settings().load);
+    setFieldText(m_ui.Amplitude, FieldText(static_cast<float>(volts / factor), 104));
+}
+
+void MainForm::ReadOffset()
+{
+    const float volts = VoltsFromReply(ReplyValue(Query("OFFS?"), "OFFS"));
+    const double factor = LoadFactor(m_profile.ModelIndex, settings().load);
+    setFieldText(m_ui.Offset, FieldText(static_cast<float>(volts / factor), 104));
+}
+
+void MainForm::ReadFrequency()
+{
+    const FrequencyReading f = FrequencyFromReply(ReplyValue(Query("FREQ?"), "FREQ"));
+    // The unit first: its click handler runs as for a user's click unless events are
+    // suppressed.
+    m_ui.FreqMult[static_cast<size_t>(f.unitIndex)]->setChecked(true);
+    setFieldText(m_ui.Frequency, FieldText(f.value, 104));
+}
+
+void MainForm::ReadFunction()
+{
+    const int option = WaveformFromReply(ReplyValue(Query("FUNC?"), "FUNC"));
+    m_ui.WaveFunction[static_cast<size_t>(option)]->setChecked(true);
+}
+
+void MainForm::ReadSymmetry()
+{
+    const float symmetry =
+        static_cast<float>(LeadingNumber(ReplyValue(Query("SYM?"), "SYM")));
+    setFieldText(m_ui.Symmetry, FieldText(symmetry, 2));
+}
+
+void MainForm::ReadOutputState()
+{
+    OutputIsOn = OutputOnFromReply(Query("OUT?"));
+    ShowOutputState();
+}
+
+void MainForm::ReadAllSettings()
+{
+    ReadAmplitude();
+    ReadOffset();
+    ReadFrequency();
+    ReadFunction();
+    // The AFG5101 and PFG5105 have no symmetry query: asking would cost a timeout and an
+    // error box on every save.
+    if (m_profile.ModelIndex == 2)
+        setFieldText(m_ui.Symmetry, "50");
+    else
+        ReadSymmetry();
+    ReadOutputState();
+    m_gpib.processPendingEvents();
+}
+
+void MainForm::RefreshFromInstrument()
+{
+    SuppressEvents = true;
+    ReadAmplitude();
+    ReadOffset();
+    ReadFunction();
+    ReadFrequency();
+    if (m_profile.ModelIndex == 2)
+        setFieldText(m_ui.Symmetry, "50");
+    else
+        ReadSymmetry();
+    ReadOutputState();
+    m_marks.ClearChangeMarks();
+    m_marks.UpdateCommandStates(-1);
+    m_marks.UpdateCommandStates(2);
+    m_ui.Button_ToggleOutput->setFocus();
+    SuppressEvents = false;
+}
+
+void MainForm::Button_Refresh_Click()
+{
+    RefreshFromInstrument();
+}
+
+void MainForm::Menu_InitFG_Click()
+{
+    m_gpib.WriteCommand(m_gpib.DeviceHandle, "INIT");
+    RefreshFromInstrument();
+}
+
+void MainForm::Menu_About_Click()
+{
+    const int16_t address = m_gpib.AddressForDeviceHandle(m_gpib.DeviceHandle);
+    // Built afresh for each opening and gone when it closes.
+    AboutForm about(SpecSheet(m_profile, m_gpib.ModelName, address), m_shell, this);
+    about.exec();
 }
 
 void MainForm::showEvent(QShowEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instrument/profile.h"
+#include "instrument/settings.h"
 #include "mainwindow/changemarks.h"
 #include "mainwindow/mainformui.h"
 
@@ -11,6 +12,7 @@
 class GpibModule;
 class MessageBoxService;
 class ProgramEnd;
+class ShellService;
 
 // The main window: the instrument's settings, its output, and the commands that send,
 // read back, save and load them. Its handlers run on the window's one thread; the
@@ -21,7 +23,7 @@ class MainForm : public QMainWindow
 
 public:
     MainForm(GpibModule &gpib, MessageBoxService &boxes, ProgramEnd &programEnd,
-             QWidget *parent = nullptr);
+             ShellService &shell, QWidget *parent = nullptr);
 
     // The load step: finds and identifies the instrument, chooses its profile and sets
     // the window's start state. Runs before the window is first shown.
@@ -33,8 +35,48 @@ public:
     ChangeMarks &marks() { return m_marks; }
     const ModelProfile &profile() const { return m_profile; }
 
+    // --- Sending settings and switching the output ---
+
+    // Device clear, then the line; true when the write went through (a failed write was
+    // reported and the user chose to go on: false).
+    bool SendCommand(int16_t &handle, const std::string &text);
+    // Checks everything and sends it as one line.
+    void ApplySettings();
+    // Switches the output off if it is on, then waits a second.
+    void TurnOutputOff();
+    void ShowOutputState();
+    // Checks the settings of `scope` (see SettingErrors); shows the "Setting Error" box,
+    // whose Yes opens the About window, when any is out of range.
+    bool ValidateSettings(int16_t scope);
+
+    int16_t FrequencyMultiplier() const;
+    int16_t SelectedFunction() const;
+    SettingsSnapshot settings() const;
+
+    // --- Reading the instrument back ---
+
+    void ReadAmplitude();
+    void ReadOffset();
+    void ReadFrequency();
+    void ReadFunction();
+    void ReadSymmetry();
+    void ReadOutputState();
+    void ReadAllSettings();
+    void RefreshFromInstrument();
+
+    // --- Handlers ---
+
+    void Button_Apply_Click();
+    void Button_ToggleOutput_Click();
+    void Button_Refresh_Click();
+    void Menu_InitFG_Click();
+    void Menu_About_Click();
+    // A click on an option of a group (3 load, 4 waveform, 5 unit), by user or program.
+    void OptionClick(int16_t groupCode, int index);
+
     bool SuppressEvents = false;
     bool StartupDone = false;
+    bool OutputIsOn = false;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -43,11 +85,14 @@ protected:
 private:
     void connectHandlers();
     void SelectModelProfile();
-    void OptionClick(int16_t groupCode, int index);
+    std::string Query(const std::string &query);
+    std::string fieldText(const QWidget *field) const;
+    void setFieldText(QWidget *field, const std::string &text);
 
     GpibModule &m_gpib;
     MessageBoxService &m_boxes;
     ProgramEnd &m_programEnd;
+    ShellService &m_shell;
     MainFormUi m_ui;
     ChangeMarks m_marks{m_ui};
     ModelProfile m_profile;

@@ -1,5 +1,6 @@
 #include "support/fixedidentity.h"
 #include "support/formharness.h"
+#include "support/modal.h"
 
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
@@ -199,7 +200,10 @@ TEST(MainFormLayout, AltAOpensAboutAndNothingElse)
     QSignalSpy about(h.ui().Menu_About, &QAction::triggered);
     QSignalSpy apply(h.ui().Button_Apply, &QPushButton::clicked);
     h.ui().Button_Apply->setEnabled(true);
+    QString opened;
+    whenModalOpens([&opened](QDialog *d) { opened = d->objectName(); });
     QTest::keyClick(h.form.get(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(opened, "AboutForm");
     EXPECT_EQ(about.count(), 1);
     EXPECT_EQ(apply.count(), 0);
     EXPECT_TRUE(h.ui().Button_Apply->shortcut().isEmpty());

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "instrument/settings.h"
+
+#include <string>
+
+// The instruments' command language as the program writes it: headers, one blank,
+// argument; several commands joined by ";" without blanks.
+
+// A number the program computed (a halved or doubled voltage), as the instruments take
+// it: plain decimal, "." whatever the locale, no 0 before the point of a magnitude below
+// 1, no trailing zeros, at most 15 significant digits. 2.5 "2.5", 0.75 ".75",
+// -0.25 "-.25", 10 "10".
+std::string ComputedNumberText(double value);
+
+// The amplitude (volts) to send for a field text typed for `load`: the text itself when
+// the model works in that load, otherwise the value doubled or halved.
+std::string AmplitudeForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
+std::string OffsetForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
+
+// "SINE", "SQUARE", "TRIANGLE" for 0 to 2; "" otherwise.
+std::string FunctionName(int16_t selectedFunction);
+
+// "FREQ " + the field text + "E+" + the unit's exponent: the frequency goes out as typed.
+std::string FrequencyCommand(const SettingsSnapshot &s);
+
+// The one line that applies every setting:
+// "AMPL a;OFFS o;FREQ fE+x;FUNC name" and, for models with variable symmetry, ";SYM s".
+std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex);
