@@ -3,7 +3,7 @@
 #include "about/links.h"
 #include "about/shell.h"
 #include "app/appicon.h"
-#include "mainwindow/mainformui.h"
+#include "app/formstyle.h"
 #include "version.h"
 
 #include <QEvent>
@@ -17,26 +17,8 @@
 
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {twips(left), twips(top), twips(width), twips(height)};
-}
-
 constexpr int ClientWidth = 8325;
 constexpr int ClientHeight = 9030;
-
-// MS Sans Serif where it is installed, the system's sans-serif face otherwise.
-QFont formFont(qreal points)
-{
-    QFont f;
-    if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif")))
-        f.setFamily(QStringLiteral("MS Sans Serif"));
-    else
-        f.setStyleHint(QFont::SansSerif);
-    f.setFamilies({f.family()});
-    f.setPointSizeF(points);
-    return f;
-}
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
 {

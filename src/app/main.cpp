@@ -1,3 +1,4 @@
+#include "app/appicon.h"
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(AppTitle));
+    QApplication::setWindowIcon(programIcon());
 
     QtMessageBox boxes;
     ProcessEnd programEnd;

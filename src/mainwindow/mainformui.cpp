@@ -1,10 +1,11 @@
 #include "mainwindow/mainformui.h"
 
+#include "app/formstyle.h"
+
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
 
 #include <QAction>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,26 +21,6 @@ namespace {
 
 constexpr int ClientWidth = 3375;
 constexpr int ClientHeight = 6315;
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {twips(left), twips(top), twips(width), twips(height)};
-}
-
-// The form's fonts: MS Sans Serif where it is installed, the system's sans-serif face
-// otherwise.
-QFont formFont(int points, bool bold)
-{
-    QFont f;
-    if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif")))
-        f.setFamily(QStringLiteral("MS Sans Serif"));
-    else
-        f.setStyleHint(QFont::SansSerif);
-    f.setFamilies({f.family()});
-    f.setPointSize(points);
-    f.setBold(bold);
-    return f;
-}
 
 // Labels size themselves to their text. A caption before a field keeps its right edge,
 // so that it stays against the field whatever the font's width; the others keep their

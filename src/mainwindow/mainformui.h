@@ -63,9 +63,3 @@ struct MainFormUi
     QAction *Menu_About = nullptr;
     QAction *Menu_Exit = nullptr;
 };
-
-// Twips to pixels at 96 dots per inch.
-constexpr int twips(int t)
-{
-    return (t + 7) / 15;
-}

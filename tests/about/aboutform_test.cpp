@@ -6,7 +6,7 @@
 #include "app/appicon.h"
 #include "app/qtshell.h"
 #include "instrument/profile.h"
-#include "mainwindow/mainformui.h"
+#include "app/formstyle.h"
 #include "version.h"
 
 #include <QDesktopServices>
@@ -17,19 +17,14 @@
 #include <QTest>
 #include <QUrl>
 
+#include "support/recordingshell.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-class RecordingShell final : public ShellService
-{
-public:
-    void open(const std::string &link) override { links.push_back(link); }
-    std::vector<std::string> links;
-};
 
 QRect tw(int left, int top, int width, int height)
 {

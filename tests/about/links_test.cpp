@@ -2,19 +2,14 @@
 
 #include "about/shell.h"
 
+#include "support/recordingshell.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-class RecordingShell final : public ShellService
-{
-public:
-    void open(const std::string &link) override { links.push_back(link); }
-    std::vector<std::string> links;
-};
 
 TEST(OpenEmail, BuildsTheMailLink)
 {

@@ -4,6 +4,7 @@
 
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
+#include "app/formstyle.h"
 
 #include <QAction>
 #include <QApplication>

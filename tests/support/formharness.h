@@ -1,18 +1,10 @@
 #pragma once
 
-#include "about/shell.h"
 #include "mainwindow/mainform.h"
 #include "support/gpibharness.h"
+#include "support/recordingshell.h"
 
 #include <memory>
-
-// Records the links handed to the desktop instead of opening them.
-class RecordingShell final : public ShellService
-{
-public:
-    void open(const std::string &link) override { links.push_back(link); }
-    std::vector<std::string> links;
-};
 
 // The main window on a simulated bus, with scripted boxes and an observable end.
 struct FormHarness : GpibHarness
