@@ -51,6 +51,7 @@ void MainForm::connectHandlers()
     connect(m_ui.Button_Refresh, &QPushButton::clicked, this, &MainForm::Button_Refresh_Click);
     connect(m_ui.Menu_InitFG, &QAction::triggered, this, &MainForm::Menu_InitFG_Click);
     connect(m_ui.Menu_About, &QAction::triggered, this, &MainForm::Menu_About_Click);
+    m_fields.connectFields();
 }
 
 void MainForm::Form_Load()

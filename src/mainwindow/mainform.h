@@ -3,6 +3,7 @@
 #include "instrument/profile.h"
 #include "instrument/settings.h"
 #include "mainwindow/changemarks.h"
+#include "mainwindow/entryfields.h"
 #include "mainwindow/mainformui.h"
 
 #include <QMainWindow>
@@ -33,6 +34,8 @@ public:
 
     MainFormUi &ui() { return m_ui; }
     ChangeMarks &marks() { return m_marks; }
+    EntryFields &fields() { return m_fields; }
+    GpibModule &gpib() { return m_gpib; }
     const ModelProfile &profile() const { return m_profile; }
 
     // --- Sending settings and switching the output ---
@@ -95,5 +98,6 @@ private:
     ShellService &m_shell;
     MainFormUi m_ui;
     ChangeMarks m_marks{m_ui};
+    EntryFields m_fields{*this};
     ModelProfile m_profile;
 };

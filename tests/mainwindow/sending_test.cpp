@@ -1,9 +1,8 @@
-#include "support/formharness.h"
+#include "support/loadedform.h"
 #include "support/modal.h"
 
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
-#include "sim/simfunctiongenerator.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,34 +15,10 @@ namespace {
 
 using Answer = MessageBoxService::Answer;
 
-// A form loaded on the simulated bus, trace cleared, ready for the user.
-struct Loaded : FormHarness
+struct Loaded : LoadedForm
 {
-    explicit Loaded(const std::string &listeners = "FG5010@5") : FormHarness(listeners)
-    {
-        form->Form_Load();
-        trace.clear();
-        start = clock.now();
-    }
-
+    using LoadedForm::LoadedForm;
     void type(EntryField *f, const char *text) { f->setText(QString::fromLatin1(text)); }
-
-    std::vector<std::string> writes() const
-    {
-        std::vector<std::string> w;
-        for (const std::string &line : trace)
-            if (line.starts_with("write ") || line.starts_with("clear "))
-                w.push_back(line);
-        return w;
-    }
-
-    SimFunctionGenerator &generator(int address = 5)
-    {
-        return *static_cast<SimFunctionGenerator *>(bus.deviceAt(address));
-    }
-
-    // Nobody listens at `address` any more: writes fail with "No listener".
-    void unplug(int address = 5) { bus.attach(address, nullptr); }
 };
 
 TEST(ApplySettings, SendsTheWholeLineAndClearsTheMarks)
