@@ -4,6 +4,7 @@
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
+#include "app/settingsstore.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
@@ -27,7 +28,8 @@ int main(int argc, char *argv[])
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 
     QtShell shell;
-    MainForm window(gpib, boxes, programEnd, shell);
+    SettingsStore store;
+    MainForm window(gpib, FormServices{boxes, programEnd, shell, store});
     window.Form_Load();
     window.show();
     window.Form_Activate();

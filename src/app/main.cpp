@@ -2,6 +2,7 @@
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
+#include "app/settingsstore.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
@@ -51,7 +52,8 @@ int main(int argc, char *argv[])
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 
     QtShell shell;
-    MainForm window(gpib, boxes, programEnd, shell);
+    SettingsStore store;
+    MainForm window(gpib, FormServices{boxes, programEnd, shell, store});
     window.Form_Load();
     window.show();
     return QApplication::exec();

@@ -2,6 +2,7 @@
 
 #include "about/aboutform.h"
 #include "about/specsheet.h"
+#include "app/settingsstore.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
 #include "gpib/numberparse.h"
@@ -20,9 +21,42 @@
 #include <QScreen>
 #include <QShowEvent>
 
-MainForm::MainForm(GpibModule &gpib, MessageBoxService &boxes, ProgramEnd &programEnd,
-                   ShellService &shell, QWidget *parent)
-    : QMainWindow(parent), m_gpib(gpib), m_boxes(boxes), m_programEnd(programEnd), m_shell(shell)
+#include <cmath>
+
+namespace {
+
+// The six options, in menu order: their keys in the store and their defaults.
+struct OptionItem
+{
+    QAction *MainFormUi::*item;
+    const char *key;
+    bool fallback;
+};
+
+constexpr OptionItem OptionItems[6] = {
+    {&MainFormUi::Menu_StartSaved, "Start with saved settings", false},
+    {&MainFormUi::Menu_SaveAtExit, "Save settings at Exit", false},
+    {&MainFormUi::Menu_ApplyOptions, "Apply options changed immediately", false},
+    {&MainFormUi::Menu_TurnOffOutput, "Turn off output at Start and Exit", true},
+    {&MainFormUi::Menu_TurnOffAtChange, "Turn off output before change", true},
+    {&MainFormUi::Menu_ConfirmOnOff, "Confirm output change", true},
+};
+
+// An index stored as text: its leading number rounded (halves to even); an index that
+// falls outside the group gives the group's default.
+size_t storedIndex(const std::string &text, double divisor, size_t options, size_t fallback)
+{
+    const double index = std::nearbyint(LeadingNumber(text) / divisor);
+    if (!(index >= 0 && index < static_cast<double>(options)))
+        return fallback;
+    return static_cast<size_t>(index);
+}
+
+} // namespace
+
+MainForm::MainForm(GpibModule &gpib, const FormServices &services, QWidget *parent)
+    : QMainWindow(parent), m_gpib(gpib), m_boxes(services.boxes),
+      m_programEnd(services.programEnd), m_shell(services.shell), m_store(services.store)
 {
     m_ui.setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -51,6 +85,18 @@ void MainForm::connectHandlers()
     connect(m_ui.Button_Refresh, &QPushButton::clicked, this, &MainForm::Button_Refresh_Click);
     connect(m_ui.Menu_InitFG, &QAction::triggered, this, &MainForm::Menu_InitFG_Click);
     connect(m_ui.Menu_About, &QAction::triggered, this, &MainForm::Menu_About_Click);
+    connect(m_ui.Menu_Exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui.Button_SaveSettings, &QPushButton::clicked, this, &MainForm::SaveSettings);
+    connect(m_ui.Menu_SaveSettings, &QAction::triggered, this, &MainForm::SaveSettings);
+    connect(m_ui.Button_LoadSavedSettings, &QPushButton::clicked, this,
+            &MainForm::LoadSavedSettingsAndApply);
+    connect(m_ui.Menu_LoadlSavedSettings, &QAction::triggered, this,
+            &MainForm::LoadSavedSettingsAndApply);
+    for (int i = 0; i < 6; ++i) {
+        // The item has toggled its own check mark by the time it reports the click.
+        connect(m_ui.*OptionItems[i].item, &QAction::triggered, this,
+                [this, i] { OptionItemClick(i); });
+    }
     m_fields.connectFields();
 }
 
@@ -75,9 +121,16 @@ void MainForm::SelectModelProfile()
         m_ui.Symmetry->setEnabled(false);
 }
 
+std::string MainForm::section() const
+{
+    return SettingsSection(m_gpib.ModelName);
+}
+
 void MainForm::Form_Activate()
 {
-    if (StartupDone)
+    // A box or a wait inside the start-up sequence may activate the window again before
+    // the sequence is done: it runs once.
+    if (StartupDone || m_startupRunning)
         return;
     if (m_profile.ModelIndex == 0) {
         m_boxes.show("No supported function generator (FG5010, AFG5101, AFG5102, PFG5105) found "
@@ -85,7 +138,130 @@ void MainForm::Form_Activate()
                      "Error", MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical);
         m_programEnd.end();
     }
+    m_startupRunning = true;
+    m_ui.Menu_InitFG->setText(QString::fromStdString("Initialize " + m_gpib.ModelName));
+    for (const OptionItem &o : OptionItems)
+        (m_ui.*o.item)->setChecked(OptionValue(m_store.read(section(), o.key, ""), o.fallback));
+    SavedSettingsExist = OptionValue(m_store.read(section(), "Saved Exist", ""), false);
+    if (!SavedSettingsExist) {
+        m_ui.Menu_LoadlSavedSettings->setEnabled(false);
+        m_ui.Menu_StartSaved->setEnabled(false);
+        m_ui.Button_LoadSavedSettings->setEnabled(false);
+    }
+    if (m_ui.Menu_TurnOffOutput->isChecked())
+        SwitchOutputOffAtStart();
+    else
+        ReadOutputState();
+    if (m_ui.Menu_StartSaved->isChecked()) {
+        LoadSavedSettings();
+        if (m_ui.Menu_TurnOffOutput->isChecked() || m_ui.Menu_TurnOffAtChange->isChecked())
+            TurnOutputOff();
+        ApplySettings();
+    } else {
+        RefreshFromInstrument();
+    }
     StartupDone = true;
+    m_startupRunning = false;
+}
+
+void MainForm::SwitchOutputOffAtStart()
+{
+    // Nothing has read the output yet, so what the window shows proves nothing: the
+    // option promises an output that is off, so switch it off whatever it shows.
+    if (!SendCommand(m_gpib.DeviceHandle, "OUT OFF"))
+        return;
+    OutputIsOn = false;
+    ShowOutputState();
+    m_gpib.Delay(1.0f);
+}
+
+void MainForm::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    for (size_t i = 0; i < std::size(OptionItems); ++i) {
+        if (OptionChanged[i]) {
+            const OptionItem &o = OptionItems[i];
+            m_store.write(section(), o.key, OptionText((m_ui.*o.item)->isChecked()));
+        }
+    }
+    GpibDriver &driver = m_gpib.driver();
+    driver.ibclr(m_gpib.DeviceHandle);
+    // Judged by the clear's own status: an error number left over from an earlier call
+    // must not skip the save and the final "OUT OFF".
+    if ((driver.ibsta() & gpib::ERR) && (driver.iberr() == gpib::ENOL || driver.iberr() == gpib::EBUS))
+        return;
+    if (m_ui.Menu_SaveAtExit->isChecked())
+        SaveSettings();
+    if (m_ui.Menu_TurnOffOutput->isChecked())
+        m_gpib.WriteCommand(m_gpib.DeviceHandle, "OUT OFF");
+}
+
+void MainForm::OptionItemClick(int index)
+{
+    OptionChanged[static_cast<size_t>(index)] = true;
+    m_ui.Amplitude->setFocus();
+}
+
+// --- Saved settings ---
+
+void MainForm::SaveSettings()
+{
+    // What is stored is the instrument's state, not edits that were never applied.
+    ReadAllSettings();
+    const SettingsSnapshot s = settings();
+    const std::string sec = section();
+    m_store.write(sec, "Amplitude", s.Amplitude);
+    m_store.write(sec, "Offset", s.Offset);
+    m_store.write(sec, "50 Ohm", s.load == OutputLoad::FiftyOhms ? "1" : "0");
+    m_store.write(sec, "Function", std::to_string(s.SelectedFunction));
+    m_store.write(sec, "Frequency", s.Frequency);
+    m_store.write(sec, "Frequency Multiplier", std::to_string(s.FrequencyMultiplier));
+    m_store.write(sec, "Symmetry", s.Symmetry);
+    if (!SavedSettingsExist) {
+        m_store.write(sec, "Saved Exist", "True");
+        SavedSettingsExist = true;
+        m_ui.Menu_LoadlSavedSettings->setEnabled(true);
+        m_ui.Menu_StartSaved->setEnabled(true);
+        m_ui.Button_LoadSavedSettings->setEnabled(true);
+    }
+    m_ui.Amplitude->setFocus();
+}
+
+void MainForm::LoadSavedSettings()
+{
+    SuppressEvents = true;
+    const std::string sec = section();
+    const auto number = [&](const char *key, const char *fallback) {
+        return static_cast<float>(LeadingNumber(m_store.read(sec, key, fallback)));
+    };
+    m_ui.OutInto[storedIndex(m_store.read(sec, "50 Ohm", "1"), 1, 2, 1)]->setChecked(true);
+    setFieldText(m_ui.Amplitude, FieldText(number("Amplitude", "1"), 104));
+    setFieldText(m_ui.Offset, FieldText(number("Offset", "0"), 104));
+    m_ui.WaveFunction[storedIndex(m_store.read(sec, "Function", "0"), 1, 3, 0)]->setChecked(true);
+    setFieldText(m_ui.Frequency, FieldText(number("Frequency", "1000"), 104));
+    m_ui.FreqMult[storedIndex(m_store.read(sec, "Frequency Multiplier", "1"), 3, 3, 0)]
+        ->setChecked(true);
+    if (m_profile.ModelIndex != 2)
+        setFieldText(m_ui.Symmetry, FieldText(number("Symmetry", "50"), 2));
+
+    ChangeMarks::markField(m_ui.Amplitude, false);
+    ChangeMarks::markField(m_ui.Offset, false);
+    m_marks.SetGroupMark(3);
+    m_marks.SetGroupMark(4);
+    m_marks.SetGroupMark(5);
+    ChangeMarks::markField(m_ui.Frequency, false);
+    ReadOutputState();
+    SuppressEvents = false;
+}
+
+void MainForm::LoadSavedSettingsAndApply()
+{
+    LoadSavedSettings();
+    if (m_ui.Menu_TurnOffAtChange->isChecked())
+        TurnOutputOff();
+    ApplySettings();
 }
 
 // --- Fields and options ---
@@ -336,6 +512,12 @@ void MainForm::showEvent(QShowEvent *event)
         // manager activates new windows.
         activateWindow();
     }
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    QMainWindow::closeEvent(event);
 }
 
 void MainForm::changeEvent(QEvent *event)

@@ -8,12 +8,23 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 
 class GpibModule;
 class MessageBoxService;
 class ProgramEnd;
+class SettingsStore;
 class ShellService;
+
+// What the main window needs from the platform besides the bus.
+struct FormServices
+{
+    MessageBoxService &boxes;
+    ProgramEnd &programEnd;
+    ShellService &shell;
+    SettingsStore &store;
+};
 
 // The main window: the instrument's settings, its output, and the commands that send,
 // read back, save and load them. Its handlers run on the window's one thread; the
@@ -23,14 +34,16 @@ class MainForm : public QMainWindow
     Q_OBJECT
 
 public:
-    MainForm(GpibModule &gpib, MessageBoxService &boxes, ProgramEnd &programEnd,
-             ShellService &shell, QWidget *parent = nullptr);
+    MainForm(GpibModule &gpib, const FormServices &services, QWidget *parent = nullptr);
 
     // The load step: finds and identifies the instrument, chooses its profile and sets
     // the window's start state. Runs before the window is first shown.
     void Form_Load();
     // The first activation's start-up sequence; later activations do nothing.
     void Form_Activate();
+    // Closing the window (close box or Exit): stores the changed options, then saves the
+    // settings and switches the output off as the options say. Runs once.
+    void Form_Unload();
 
     MainFormUi &ui() { return m_ui; }
     ChangeMarks &marks() { return m_marks; }
@@ -67,6 +80,17 @@ public:
     void ReadAllSettings();
     void RefreshFromInstrument();
 
+    // --- Saved settings and options ---
+
+    // Reads the instrument back and stores its settings for this model.
+    void SaveSettings();
+    // Fills the window from the stored settings; sends nothing.
+    void LoadSavedSettings();
+    // The load commands: the stored settings into the window, then to the instrument.
+    void LoadSavedSettingsAndApply();
+    // A click on one of the six option items (index 0 to 5 in menu order).
+    void OptionItemClick(int index);
+
     // --- Handlers ---
 
     void Button_Apply_Click();
@@ -80,14 +104,19 @@ public:
     bool SuppressEvents = false;
     bool StartupDone = false;
     bool OutputIsOn = false;
+    bool SavedSettingsExist = false;
+    std::array<bool, 6> OptionChanged{};
 
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void connectHandlers();
     void SelectModelProfile();
+    void SwitchOutputOffAtStart();
+    std::string section() const;
     std::string Query(const std::string &query);
     std::string fieldText(const QWidget *field) const;
     void setFieldText(QWidget *field, const std::string &text);
@@ -96,8 +125,11 @@ private:
     MessageBoxService &m_boxes;
     ProgramEnd &m_programEnd;
     ShellService &m_shell;
+    SettingsStore &m_store;
     MainFormUi m_ui;
     ChangeMarks m_marks{m_ui};
     EntryFields m_fields{*this};
     ModelProfile m_profile;
+    bool m_startupRunning = false;
+    bool m_unloaded = false;
 };

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -21,6 +22,9 @@ struct Typing : LoadedForm
     explicit Typing(const std::string &listeners = "FG5010@5") : LoadedForm(listeners)
     {
         show();
+        // No options: each test checks the ones it is about.
+        for (QAction *a : ui().Menu_Settings->actions())
+            a->setChecked(false);
     }
 
     EntryField *enter(EntryField *f, const char *before = "")

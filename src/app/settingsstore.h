@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+// The per-user settings store: text values under the application name "Wavedial", a
+// section per instrument model and a key. Every read and write is one call that opens
+// the store and closes it again; nothing is held open between them.
+class SettingsStore
+{
+public:
+    // The user's own store: an INI file under the configuration folder on Linux
+    // ($XDG_CONFIG_HOME/Wavedial/Wavedial.conf), the registry on Windows.
+    SettingsStore();
+    // A store in one INI file, for tests and tools.
+    explicit SettingsStore(const QString &iniFile);
+
+    // The stored text, or `fallback` when the key is missing.
+    std::string read(const std::string &section, const std::string &key,
+                     const std::string &fallback) const;
+    void write(const std::string &section, const std::string &key, const std::string &value);
+
+private:
+    std::unique_ptr<QSettings> open() const;
+
+    std::optional<QString> m_iniFile;
+};
+
+// The section of one model: "Settings\" + the model name, backslash and all.
+std::string SettingsSection(const std::string &ModelName);
+
+// A stored option: "True" or "False" in any letter case; anything else (a value no
+// version of the program writes) gives the option's default.
+bool OptionValue(const std::string &stored, bool fallback);
+inline std::string OptionText(bool checked)
+{
+    return checked ? "True" : "False";
+}
