@@ -9,10 +9,16 @@
 
 #include <memory>
 
-// The main window on a simulated bus, with scripted boxes and an observable end.
+// The main window on a simulated bus, with scripted boxes, an observable end and a real
+// settings store in a file: a temporary one, or `storeFile` to share it between runs.
 struct FormHarness : GpibHarness
 {
-    explicit FormHarness(const std::string &listeners = "FG5010@5") : GpibHarness(listeners)
+    explicit FormHarness(const std::string &listeners = "FG5010@5",
+                         const QString &sharedStore = QString())
+        : GpibHarness(listeners),
+          storeFile(sharedStore.isEmpty() ? storeFolder.filePath(QStringLiteral("Wavedial.conf"))
+                                          : sharedStore),
+          store(storeFile)
     {
         form = std::make_unique<MainForm>(gpib, FormServices{boxes, programEnd, shell, store});
     }
@@ -22,7 +28,7 @@ struct FormHarness : GpibHarness
 
     RecordingShell shell;
     QTemporaryDir storeFolder;
-    QString storeFile = storeFolder.filePath(QStringLiteral("Wavedial.conf"));
-    SettingsStore store{storeFile};
+    QString storeFile;
+    SettingsStore store;
     std::unique_ptr<MainForm> form;
 };

@@ -13,7 +13,9 @@
 // the user.
 struct LoadedForm : FormHarness
 {
-    explicit LoadedForm(const std::string &listeners = "FG5010@5") : FormHarness(listeners)
+    explicit LoadedForm(const std::string &listeners = "FG5010@5",
+                        const QString &sharedStore = QString())
+        : FormHarness(listeners, sharedStore)
     {
         form->Form_Load();
         trace.clear();
