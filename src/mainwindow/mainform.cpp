@@ -8,6 +8,7 @@
 #include "gpib/numberparse.h"
 #include "instrument/commands.h"
 #include "instrument/readback.h"
+#include "instrument/storedsettings.h"
 #include "instrument/validation.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
@@ -20,8 +21,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
-
-#include <cmath>
 
 namespace {
 
@@ -41,16 +40,6 @@ constexpr OptionItem OptionItems[6] = {
     {&MainFormUi::Menu_TurnOffAtChange, "Turn off output before change", true},
     {&MainFormUi::Menu_ConfirmOnOff, "Confirm output change", true},
 };
-
-// An index stored as text: its leading number rounded (halves to even); an index that
-// falls outside the group gives the group's default.
-size_t storedIndex(const std::string &text, double divisor, size_t options, size_t fallback)
-{
-    const double index = std::nearbyint(LeadingNumber(text) / divisor);
-    if (!(index >= 0 && index < static_cast<double>(options)))
-        return fallback;
-    return static_cast<size_t>(index);
-}
 
 } // namespace
 
@@ -233,18 +222,19 @@ void MainForm::LoadSavedSettings()
 {
     SuppressEvents = true;
     const std::string sec = section();
-    const auto number = [&](const char *key, const char *fallback) {
-        return static_cast<float>(LeadingNumber(m_store.read(sec, key, fallback)));
-    };
-    m_ui.OutInto[storedIndex(m_store.read(sec, "50 Ohm", "1"), 1, 2, 1)]->setChecked(true);
-    setFieldText(m_ui.Amplitude, FieldText(number("Amplitude", "1"), 104));
-    setFieldText(m_ui.Offset, FieldText(number("Offset", "0"), 104));
-    m_ui.WaveFunction[storedIndex(m_store.read(sec, "Function", "0"), 1, 3, 0)]->setChecked(true);
-    setFieldText(m_ui.Frequency, FieldText(number("Frequency", "1000"), 104));
-    m_ui.FreqMult[storedIndex(m_store.read(sec, "Frequency Multiplier", "1"), 3, 3, 0)]
-        ->setChecked(true);
+    const StoredSettings saved = ReadStoredSettings(
+        [this, &sec](const char *key, const char *fallback) {
+            return m_store.read(sec, key, fallback);
+        },
+        m_profile.ModelIndex);
+    m_ui.OutInto[saved.loadOption]->setChecked(true);
+    setFieldText(m_ui.Amplitude, saved.Amplitude);
+    setFieldText(m_ui.Offset, saved.Offset);
+    m_ui.WaveFunction[saved.waveformOption]->setChecked(true);
+    setFieldText(m_ui.Frequency, saved.Frequency);
+    m_ui.FreqMult[saved.unitOption]->setChecked(true);
     if (m_profile.ModelIndex != 2)
-        setFieldText(m_ui.Symmetry, FieldText(number("Symmetry", "50"), 2));
+        setFieldText(m_ui.Symmetry, saved.Symmetry);
 
     ChangeMarks::markField(m_ui.Amplitude, false);
     ChangeMarks::markField(m_ui.Offset, false);
