@@ -237,7 +237,7 @@ void EntryFields::Commit(Field f)
         if (ChangeMarks::isFieldMarked(ui.Symmetry)) {
             // The instrument takes the symmetry only after it has settled on the new
             // frequency: a query in between makes sure it has.
-            gpib.QueryInstrument(gpib.DeviceHandle, "OFFS?");
+            m_form.Query("OFFS?");
             m_form.SendCommand(gpib.DeviceHandle, command(Field::Symmetry));
             ChangeMarks::markField(ui.Symmetry, false);
             marks.ReleaseApplyIfClean(7);
@@ -249,7 +249,7 @@ void EntryFields::Commit(Field f)
     case Field::Symmetry:
         gpib.processPendingEvents();
         if (ChangeMarks::isFieldMarked(ui.Frequency)) {
-            gpib.QueryInstrument(gpib.DeviceHandle, "OFFS?");
+            m_form.Query("OFFS?");
             m_form.SendCommand(gpib.DeviceHandle, command(Field::Frequency));
             ChangeMarks::markField(ui.Frequency, false);
             marks.SetGroupMark(5);

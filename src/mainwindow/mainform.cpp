@@ -141,6 +141,11 @@ void MainForm::Form_Activate()
         SwitchOutputOffAtStart();
     else
         ReadOutputState();
+    // The user may close the window while the start-up waits on the bus.
+    if (m_closed) {
+        m_startupRunning = false;
+        return;
+    }
     if (m_ui.Menu_StartSaved->isChecked()) {
         LoadSavedSettings();
         if (m_ui.Menu_TurnOffOutput->isChecked() || m_ui.Menu_TurnOffAtChange->isChecked())
@@ -179,12 +184,15 @@ void MainForm::Form_Unload()
     driver.ibclr(m_gpib.DeviceHandle);
     // Judged by the clear's own status: an error number left over from an earlier call
     // must not skip the save and the final "OUT OFF".
-    if ((driver.ibsta() & gpib::ERR) && (driver.iberr() == gpib::ENOL || driver.iberr() == gpib::EBUS))
-        return;
-    if (m_ui.Menu_SaveAtExit->isChecked())
-        SaveSettings();
-    if (m_ui.Menu_TurnOffOutput->isChecked())
-        m_gpib.WriteCommand(m_gpib.DeviceHandle, "OUT OFF");
+    const bool unreachable = (driver.ibsta() & gpib::ERR) &&
+                             (driver.iberr() == gpib::ENOL || driver.iberr() == gpib::EBUS);
+    if (!unreachable) {
+        if (m_ui.Menu_SaveAtExit->isChecked())
+            SaveSettings();
+        if (m_ui.Menu_TurnOffOutput->isChecked())
+            m_gpib.WriteCommand(m_gpib.DeviceHandle, "OUT OFF");
+    }
+    m_closed = true;
 }
 
 void MainForm::OptionItemClick(int index)
@@ -302,6 +310,8 @@ SettingsSnapshot MainForm::settings() const
 
 bool MainForm::SendCommand(int16_t &handle, const std::string &text)
 {
+    if (m_closed)
+        return false;
     // A device clear first, so that the instrument takes the line from a clean start.
     m_gpib.driver().ibclr(handle);
     m_gpib.WriteCommand(handle, text);
@@ -310,6 +320,8 @@ bool MainForm::SendCommand(int16_t &handle, const std::string &text)
 
 bool MainForm::ValidateSettings(int16_t scope)
 {
+    if (m_closed)
+        return false;
     const std::string errors = SettingErrors(scope, settings(), m_profile);
     if (errors.empty())
         return true;
@@ -323,6 +335,8 @@ bool MainForm::ValidateSettings(int16_t scope)
 
 void MainForm::ApplySettings()
 {
+    if (m_closed)
+        return;
     if (!ValidateSettings(0))
         return;
     // A line that did not reach the instrument leaves its changes marked and Apply enabled.
@@ -360,6 +374,8 @@ void MainForm::Button_Apply_Click()
 
 void MainForm::Button_ToggleOutput_Click()
 {
+    if (m_closed)
+        return;
     const std::string target = OutputIsOn ? "OFF" : "ON";
     if (m_ui.Menu_ConfirmOnOff->isChecked()) {
         const auto answer = m_boxes.show("Confirm turning " + target + " output.", "Change Output",
@@ -390,6 +406,8 @@ void MainForm::OptionClick(int16_t groupCode, int index)
 
 std::string MainForm::Query(const std::string &query)
 {
+    if (m_closed)
+        return {};
     return m_gpib.QueryInstrument(m_gpib.DeviceHandle, query);
 }
 
@@ -477,6 +495,8 @@ void MainForm::Button_Refresh_Click()
 
 void MainForm::Menu_InitFG_Click()
 {
+    if (m_closed)
+        return;
     m_gpib.WriteCommand(m_gpib.DeviceHandle, "INIT");
     RefreshFromInstrument();
 }

@@ -69,6 +69,12 @@ public:
     int16_t SelectedFunction() const;
     SettingsSnapshot settings() const;
 
+    // A query to the instrument; "" once the window is closed.
+    std::string Query(const std::string &query);
+    // True once the shut-down sequence is over: the window then sends nothing more, even
+    // from a handler that was waiting on the bus when the window closed.
+    bool closed() const { return m_closed; }
+
     // --- Reading the instrument back ---
 
     void ReadAmplitude();
@@ -117,7 +123,6 @@ private:
     void SelectModelProfile();
     void SwitchOutputOffAtStart();
     std::string section() const;
-    std::string Query(const std::string &query);
     std::string fieldText(const QWidget *field) const;
     void setFieldText(QWidget *field, const std::string &text);
 
@@ -132,4 +137,5 @@ private:
     ModelProfile m_profile;
     bool m_startupRunning = false;
     bool m_unloaded = false;
+    bool m_closed = false;
 };

@@ -314,6 +314,30 @@ TEST(ShutDown, AnOldErrorNumberDoesNotStopIt)
     EXPECT_EQ(h.trace, (std::vector<std::string>{"clear 5", "write 5 OUT OFF"}));
 }
 
+TEST(ShutDown, ClosingDuringTheStartUpEndsItWithoutAnotherWord)
+{
+    ProgramRun h;
+    h.storeValue("FG5010", "Start with saved settings", "True");
+    h.storeValue("FG5010", "Saved Exist", "True");
+    h.storeValue("FG5010", "Amplitude", "99"); // would give a "Setting Error" box if applied
+    h.form->show();
+    // The user closes the window while the start-up waits for the output to settle.
+    h.events.pending.push_back([&h] { h.form->close(); });
+    h.trace.clear();
+    h.start();
+    EXPECT_EQ(h.trace, (std::vector<std::string>{"clear 5", "write 5 OUT OFF", "clear 5",
+                                                 "write 5 OUT OFF"}));
+    EXPECT_TRUE(h.form->closed());
+    EXPECT_FALSE(h.form->StartupDone);
+    EXPECT_TRUE(h.boxes.boxes.empty());
+    // Anything still queued behind the close sends nothing either.
+    h.form->ApplySettings();
+    h.form->RefreshFromInstrument();
+    h.ui().Button_ToggleOutput->click();
+    h.form->Form_Unload();
+    EXPECT_EQ(h.trace.size(), 4u);
+}
+
 TEST(TwoRuns, OptionsAndSavedSettingsSurvive)
 {
     QTemporaryDir folder;
