@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian or Ubuntu, then configures and builds Wavedial.
-# Usage: scripts/setup.sh [extra CMake arguments]; BUILD_DIR chooses the build folder.
+# Usage: scripts/setup.sh [extra CMake arguments]; BUILD_DIR chooses the build folder,
+# EXTRA_PACKAGES names further Debian packages to install.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -8,6 +9,9 @@ build=${BUILD_DIR:-$root/build}
 
 packages=(cmake make g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           fonts-dejavu-core)
+# What a caller needs besides the build (the tests' X server, for example).
+read -r -a extra <<<"${EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 
 if command -v dpkg-query >/dev/null 2>&1; then
     missing=()

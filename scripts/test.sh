@@ -5,5 +5,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-"$root/scripts/setup.sh" -DWAVEDIAL_TESTS=ON "$@"
+# The end-to-end tests run the program on a virtual X server and drive it with xdotool;
+# ImageMagick's import saves their screenshots.
+EXTRA_PACKAGES="xvfb xauth xdotool imagemagick ${EXTRA_PACKAGES:-}" \
+    "$root/scripts/setup.sh" -DWAVEDIAL_TESTS=ON "$@"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
