@@ -163,7 +163,7 @@ start-FG5010 | start-AFG5101 | start-AFG5102 | start-PFG5105)
     wait_until 10 sh -c "! xdotool search --onlyvisible --name '^About Wavedial\$' >/dev/null" ||
         fail "Esc did not close the About window"
     exit_program
-    [ "$status" -eq 0 ] || fail "exit status $status"
+    [ "$status" -eq 0 ] || fail "exit status $status: $(tail -5 "$work/program.log")"
     tail -1 "$work/trace" | grep -qxF "write 7 OUT OFF" || fail "no OUT OFF at exit"
     ;;
 amplitude-enter)
