@@ -1,5 +1,6 @@
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
+#include "gpib/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,14 +10,6 @@ namespace {
 constexpr int16_t ProbeTimeoutCode = 11; // 1 s while probing listeners
 constexpr int16_t IdentifiedTimeoutCode = 12; // 3 s for the identified instrument
 constexpr size_t IdReplySize = 256;
-
-std::string trimBlanks(const std::string &s)
-{
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 std::string upper(std::string s)
 {
@@ -145,7 +138,7 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
         m_driver.ibwrt(spare, query);
         std::string reply(IdReplySize, ' ');
         m_driver.ibrd(spare, reply);
-        reply = trimBlanks(reply);
+        reply = TrimBlanks(reply);
         if (!reply.empty() && reply.back() == '\n')
             reply.pop_back();
         if (!reply.empty() && reply.back() == '\r')

@@ -1,6 +1,7 @@
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
+#include "gpib/text.h"
 
 #include <chrono>
 
@@ -11,14 +12,6 @@ constexpr size_t ChunkSize = 512;
 // An instrument that never ends its message must not hang the program.
 constexpr size_t MaxReplySize = 64 * 1024;
 constexpr int16_t WaitMask = static_cast<int16_t>(gpib::TIMO | gpib::CMPL);
-
-std::string trimBlanks(const std::string &s)
-{
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 bool isLineEnd(char c)
 {
@@ -112,7 +105,7 @@ std::string GpibModule::ReadResponse(int16_t &handle)
             chunks = 0;
             break;
         }
-        reply += trimBlanks(buffer);
+        reply += TrimBlanks(buffer);
         ++chunks;
         if (status & gpib::END)
             break;

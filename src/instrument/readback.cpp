@@ -2,6 +2,7 @@
 
 #include "gpib/format.h"
 #include "gpib/numberparse.h"
+#include "gpib/text.h"
 
 #include <cmath>
 
@@ -15,14 +16,6 @@ void removeAll(std::string &s, const std::string &part)
         s.erase(at, part.size());
 }
 
-std::string trimBlanks(const std::string &s)
-{
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 } // namespace
 
 std::string ReplyValue(const std::string &reply, const std::string &header)
@@ -30,7 +23,7 @@ std::string ReplyValue(const std::string &reply, const std::string &header)
     std::string s = reply;
     removeAll(s, ";");
     removeAll(s, header);
-    return trimBlanks(s);
+    return TrimBlanks(s);
 }
 
 float VoltsFromReply(const std::string &valueText)
@@ -68,7 +61,9 @@ int WaveformFromReply(const std::string &valueText)
     // even): SI 1 -> 0, SQ 4 -> 1, TR 7 -> 2; an empty or unknown code gives sine.
     const size_t at = code.empty() ? std::string::npos : codes.find(code);
     const double place = at == std::string::npos ? 0 : static_cast<double>(at + 1);
-    return static_cast<int>(std::nearbyint(place / 3));
+    const int option = static_cast<int>(std::nearbyint(place / 3));
+    // A lone "R" sits at place 8, which rounds past the last option: unknown, so sine.
+    return option <= 2 ? option : 0;
 }
 
 bool OutputOnFromReply(const std::string &reply)
@@ -78,5 +73,5 @@ bool OutputOnFromReply(const std::string &reply)
 
 std::string FieldText(float value, float formatCode)
 {
-    return trimBlanks(FormatNumber(value, formatCode));
+    return TrimBlanks(FormatNumber(value, formatCode));
 }

@@ -1,20 +1,13 @@
 #include "sim/simcommand.h"
 
+#include "gpib/text.h"
+
 #include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 
 namespace {
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool isDigit(char c)
 {
@@ -37,7 +30,7 @@ std::vector<SimCommand> splitCommands(std::string_view message)
     std::vector<SimCommand> out;
     while (!message.empty()) {
         const size_t semi = message.find(';');
-        const std::string_view part = trimmed(message.substr(0, semi));
+        const std::string_view part = TrimSpace(message.substr(0, semi));
         message = semi == std::string_view::npos ? std::string_view{} : message.substr(semi + 1);
         if (part.empty())
             continue;
@@ -49,7 +42,7 @@ std::vector<SimCommand> splitCommands(std::string_view message)
             c.query = true;
             ++i;
         }
-        c.argument = std::string(trimmed(part.substr(i)));
+        c.argument = std::string(TrimSpace(part.substr(i)));
         // A header glued to its argument ("AMPL5") is no command of the language.
         if (!c.query && i < part.size() && !std::isspace(static_cast<unsigned char>(part[i])))
             c.header.clear();

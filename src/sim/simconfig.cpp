@@ -3,20 +3,13 @@
 #include "sim/simbus.h"
 #include "sim/simfunctiongenerator.h"
 
+#include "gpib/text.h"
+
 #include <charconv>
 #include <set>
 #include <string>
 
 namespace {
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 std::optional<SimListenerSpec::Kind> kindNamed(std::string_view name)
 {
@@ -35,17 +28,17 @@ std::optional<SimListenerSpec::Kind> kindNamed(std::string_view name)
 std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list)
 {
     std::vector<SimListenerSpec> out;
-    if (trimmed(list).empty())
+    if (TrimSpace(list).empty())
         return out;
     std::set<int> used;
     while (true) {
         const size_t comma = list.find(',');
-        const std::string_view item = trimmed(list.substr(0, comma));
+        const std::string_view item = TrimSpace(list.substr(0, comma));
         const size_t at = item.find('@');
         if (at == std::string_view::npos)
             return std::nullopt;
-        const auto kind = kindNamed(trimmed(item.substr(0, at)));
-        const std::string_view number = trimmed(item.substr(at + 1));
+        const auto kind = kindNamed(TrimSpace(item.substr(0, at)));
+        const std::string_view number = TrimSpace(item.substr(at + 1));
         int address = 0;
         const auto r = std::from_chars(number.data(), number.data() + number.size(), address);
         if (!kind || number.empty() || r.ec != std::errc() ||

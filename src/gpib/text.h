@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Read buffers are filled with blanks before a read, so the text that came off the bus
+// is what is left between the blanks.
+inline std::string TrimBlanks(std::string_view s)
+{
+    const size_t first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
+}
+
+// Without the white space (blanks, tabs, line ends) at both ends.
+inline std::string_view TrimSpace(std::string_view s)
+{
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && space(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && space(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
