@@ -26,6 +26,14 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
             choice.libraryPath = std::string(value->substr(7));
         return choice;
     }
+    if (value->starts_with("prologix:")) {
+        const auto adapter = parsePrologixAddress(value->substr(9));
+        if (!adapter)
+            return std::nullopt;
+        choice.kind = BusChoice::Kind::Prologix;
+        choice.adapter = *adapter;
+        return choice;
+    }
     return std::nullopt;
 }
 
@@ -38,7 +46,11 @@ std::string busChoiceHelp(std::string_view value)
            "sim:KIND@ADDRESS,...: a simulated bus with these listeners; KIND is FG5010, "
            "AFG5101, AFG5102, PFG5105, MUTE or OTHER, ADDRESS 1 to 30 (sim: alone is an "
            "empty bus)\n"
-           "system or system:LIBRARY: the system's NI-488.2-compatible GPIB library";
+           "system or system:LIBRARY: the system's NI-488.2-compatible GPIB library\n"
+           "prologix:HOST[:PORT] or prologix:[IPV6][:PORT]: a Prologix-compatible GPIB-Ethernet "
+           "controller (port 1234 when left out)\n"
+           "prologix:/dev/ttyUSB0 or prologix:COM3: a Prologix-compatible GPIB-USB or AR488 "
+           "adapter on that serial port";
 }
 
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
@@ -63,6 +75,16 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
             programEnd.end();
         }
         bus.backend = std::move(load.backend);
+        return bus;
+    }
+    if (choice->kind == BusChoice::Kind::Prologix) {
+        PrologixOpen open = openPrologix(choice->adapter, *bus.clock);
+        if (!open.backend) {
+            boxes.show(open.error, "Wavedial", MessageBoxService::Buttons::Ok,
+                       MessageBoxService::Icon::Critical);
+            programEnd.end();
+        }
+        bus.backend = std::move(open.backend);
         return bus;
     }
     auto sim = std::make_unique<SimBus>(*bus.clock);

@@ -2,6 +2,7 @@
 
 #include "gpib/backend.h"
 #include "gpib/clock.h"
+#include "gpib/prologix.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
 
@@ -17,13 +18,16 @@ class ProgramEnd;
 // Which GPIB driver the program talks to, from the environment variable WAVEDIAL_GPIB:
 //   unset, "" or "sim"       the simulated bus with one FG5010 at address 5;
 //   "sim:" + listeners       a simulated bus with those listeners ("sim:" alone: none);
-//   "system"[":" + path]     the system's NI-488.2-compatible library.
+//   "system"[":" + path]     the system's NI-488.2-compatible library;
+//   "prologix:" + place      a Prologix-compatible controller: HOST[:PORT] over TCP
+//                            (1234 when left out), or a serial port (/dev/..., COMn).
 struct BusChoice
 {
-    enum class Kind { Simulated, System };
+    enum class Kind { Simulated, System, Prologix };
     Kind kind = Kind::Simulated;
     std::vector<SimListenerSpec> listeners;
     std::string libraryPath; // "" for the system's default library
+    PrologixAddress adapter;
 };
 
 // nullopt when `value` is none of the accepted forms.
@@ -42,5 +46,6 @@ struct OpenBus
 };
 
 // Opens the bus that WAVEDIAL_GPIB names, with the trace file WAVEDIAL_SIM_TRACE names
-// (simulated bus only). An unusable choice is reported in a box and ends the program.
+// (simulated bus only). An unusable choice, a library that does not load or a controller
+// that cannot be reached is reported in a box and ends the program.
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd);

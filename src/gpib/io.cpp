@@ -87,7 +87,10 @@ std::string GpibModule::ReadResponse(int16_t &handle)
     if (handle == 0)
         ShowDeviceNotConfigured();
     const int16_t saved = m_driver.ibask(handle, gpib::IbaTMO);
-    if (saved != ReadTimeoutCode)
+    // A failed ask leaves no limit to go back to, and 0 would mean "wait for ever": the
+    // handle then keeps the read's own limit.
+    const bool savedKnown = !(m_driver.ibsta() & gpib::ERR);
+    if (!savedKnown || saved != ReadTimeoutCode)
         m_driver.ibtmo(handle, ReadTimeoutCode);
 
     std::string reply;
@@ -110,7 +113,8 @@ std::string GpibModule::ReadResponse(int16_t &handle)
         if (status & gpib::END)
             break;
     }
-    m_driver.ibtmo(handle, saved);
+    if (savedKnown)
+        m_driver.ibtmo(handle, saved);
 
     if (chunks == 0) {
         m_services.boxes.show("Read cycle failed\nOperation aborted.", "I/O Error",

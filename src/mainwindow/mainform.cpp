@@ -205,8 +205,14 @@ void MainForm::OptionItemClick(int index)
 
 void MainForm::SaveSettings()
 {
+    if (m_closed)
+        return;
     // What is stored is the instrument's state, not edits that were never applied.
     ReadAllSettings();
+    // Closed while reading: the reads after the close came back empty, and storing them
+    // would overwrite the settings saved at exit with zeros.
+    if (m_closed)
+        return;
     const SettingsSnapshot s = settings();
     const std::string sec = section();
     m_store.write(sec, "Amplitude", s.Amplitude);

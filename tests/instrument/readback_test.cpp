@@ -45,6 +45,7 @@ TEST(WaveformFromReply, KnowsTheTwoLetterCodes)
 {
     const std::pair<const char *, int> cases[] = {
         {"SINE", 0}, {"SQUARE", 1}, {"TRIANGLE", 2}, {"XX", 0}, {"", 0}, {"S", 0},
+        {"R", 0}, // would round to a fourth option
     };
     for (const auto &[text, option] : cases)
         EXPECT_EQ(WaveformFromReply(text), option) << text;

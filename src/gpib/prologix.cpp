@@ -1,0 +1,672 @@
+#include "gpib/prologix.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr char Esc = 0x1B;
+constexpr int MaxPad = 30;
+constexpr int MaxReadTimeoutMs = 3000; // the controllers' own limit
+constexpr size_t MaxAnswerLine = 256;  // a status byte or a version is far shorter
+constexpr size_t MaxAnswerLines = 64;  // a listener search answers in a line or thirty
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::optional<int> decimal(std::string_view text)
+{
+    int value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string prologixEscaped(std::string_view payload)
+{
+    std::string out;
+    out.reserve(payload.size() + 8);
+    for (const char c : payload) {
+        if (c == '\r' || c == '\n' || c == Esc || c == '+')
+            out += Esc;
+        out += c;
+    }
+    return out;
+}
+
+int prologixReadTimeoutMs(int code)
+{
+    const int64_t us = gpib::TimeoutMicroseconds(code);
+    if (us < 0)
+        return -1;
+    if (us == 0)
+        return MaxReadTimeoutMs;
+    return static_cast<int>(std::clamp<int64_t>((us + 999) / 1000, 1, MaxReadTimeoutMs));
+}
+
+PrologixBus::PrologixBus(std::unique_ptr<PrologixLink> link, Clock &clock,
+                         const PrologixTiming &timing)
+    : m_link(std::move(link)), m_clock(clock), m_timing(timing)
+{
+}
+
+bool PrologixBus::start(std::string &why)
+{
+    // Controller mode, nothing read unasked, EOI with the last byte, nothing appended to
+    // the payload, EOI shown by the end mark; then the version, as the answer.
+    const std::string setup = "++mode 1\n++auto 0\n++eoi 1\n++eos 3\n++eot_enable 1\n"
+                              "++eot_char " +
+                              std::to_string(static_cast<int>(EndMark)) + "\n++ver";
+    const int attempts = std::max(1, m_timing.helloAttempts);
+    for (int attempt = 1; attempt <= attempts && !m_lost; ++attempt) {
+        // Whatever a previous host left unread is no answer to us.
+        if (!m_link->receive(m_input, Clock::Duration::zero())) {
+            lose();
+            break;
+        }
+        m_input.clear();
+        if (!sendLine(setup))
+            break;
+        std::string line;
+        Wait w = Wait::TimedOut;
+        do {
+            w = awaitLine(line, m_timing.hello);
+        } while (w == Wait::Done && trimmed(line).empty());
+        if (w != Wait::Done)
+            continue;
+        m_version = std::string(trimmed(line));
+        m_eoi = 1;
+        if (attempt > 1) {
+            // The earlier attempts may still be answered: let those answers pass.
+            waitFor([] { return false; }, m_timing.grace * 4);
+            m_input.clear();
+        }
+        if (!m_lost)
+            return true;
+    }
+    why = m_lost
+              ? m_link->failure()
+              : "it did not answer ++ver; it is no Prologix-compatible controller, or it is busy";
+    m_lost = true;
+    return false;
+}
+
+int PrologixBus::done(int status, int error, int count)
+{
+    const int s = status | gpib::CMPL;
+    m_status.deliver(s, error, count);
+    return s;
+}
+
+PrologixBus::Handle *PrologixBus::handle(int ud)
+{
+    const auto it = m_handles.find(ud);
+    return it == m_handles.end() ? nullptr : &it->second;
+}
+
+Clock::Duration PrologixBus::quietLimit(int timeoutMs) const
+{
+    return std::chrono::milliseconds(timeoutMs) + m_timing.grace;
+}
+
+bool PrologixBus::lose()
+{
+    m_lost = true;
+    m_reading = false;
+    m_input.clear();
+    return false;
+}
+
+bool PrologixBus::sendLine(std::string_view line)
+{
+    if (m_lost)
+        return false;
+    std::string bytes(line);
+    bytes += '\n';
+    return m_link->send(bytes, m_timing.send) || lose();
+}
+
+template<class Ready> PrologixBus::Wait PrologixBus::waitFor(Ready ready, Clock::Duration quiet)
+{
+    const Clock::Duration end = m_clock.now() + m_timing.longest;
+    Clock::Duration deadline = std::min(m_clock.now() + quiet, end);
+    while (!ready()) {
+        const Clock::Duration now = m_clock.now();
+        if (now >= deadline)
+            return Wait::TimedOut;
+        const size_t before = m_input.size();
+        if (!m_link->receive(m_input, deadline - now)) {
+            lose();
+            return Wait::Lost;
+        }
+        // A talker still sending has not timed out: the controller's timeout runs between
+        // bytes. One that never stops is cut off all the same.
+        if (m_input.size() != before)
+            deadline = std::min(m_clock.now() + quiet, end);
+    }
+    return Wait::Done;
+}
+
+PrologixBus::Wait PrologixBus::awaitLine(std::string &line, Clock::Duration quiet)
+{
+    const Wait w = waitFor(
+        [this] {
+            return m_input.find('\n') != std::string::npos || m_input.size() > MaxAnswerLine;
+        },
+        quiet);
+    if (w != Wait::Done)
+        return w;
+    const size_t end = std::min(m_input.find('\n'), m_input.size() - 1);
+    line = m_input.substr(0, end + 1);
+    m_input.erase(0, end + 1);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return Wait::Done;
+}
+
+// Before anything new goes to the controller, the rest of a reply it is still sending is
+// read and dropped, and stray bytes are forgotten: they would pass for the next answer.
+bool PrologixBus::settle()
+{
+    if (m_lost)
+        return false;
+    if (m_reading) {
+        const Wait w =
+            waitFor([this] { return m_input.find(EndMark) != std::string::npos; }, m_readQuiet);
+        m_reading = false;
+        if (w == Wait::Lost)
+            return false;
+    }
+    m_input.clear();
+    return true;
+}
+
+bool PrologixBus::address(int pad)
+{
+    if (pad == m_address)
+        return true;
+    if (!sendLine("++addr " + std::to_string(pad)))
+        return false;
+    m_address = pad;
+    return true;
+}
+
+bool PrologixBus::readTimeout(int ms)
+{
+    if (ms == m_readTmo)
+        return true;
+    if (!sendLine("++read_tmo_ms " + std::to_string(ms)))
+        return false;
+    m_readTmo = ms;
+    return true;
+}
+
+bool PrologixBus::endWithEoi(bool on)
+{
+    if (static_cast<int>(on) == m_eoi)
+        return true;
+    if (!sendLine(on ? "++eoi 1" : "++eoi 0"))
+        return false;
+    m_eoi = on ? 1 : 0;
+    return true;
+}
+
+// The controller cannot tell whether anybody took the bytes. An address that the last
+// listener search checked and found silent counts as "nobody listening".
+bool PrologixBus::knownSilent(int pad) const
+{
+    return m_probed.count(pad) != 0 && m_listening.count(pad) == 0;
+}
+
+PrologixBus::Poll PrologixBus::poll(int pad, int timeoutMs, uint8_t &statusByte)
+{
+    if (!address(pad) || !readTimeout(timeoutMs) || !sendLine("++spoll"))
+        return Poll::Lost;
+    std::string line;
+    switch (awaitLine(line, quietLimit(timeoutMs))) {
+    case Wait::Lost:
+        return Poll::Lost;
+    case Wait::TimedOut:
+        m_input.clear();
+        return Poll::Silent;
+    case Wait::Done:
+        break;
+    }
+    const std::optional<int> value = decimal(trimmed(line));
+    if (!value || *value < 0 || *value > 255)
+        return Poll::Garbled;
+    statusByte = static_cast<uint8_t>(*value);
+    return Poll::Answered;
+}
+
+// AR488's listener search. The version request behind it marks the end of the answer,
+// whatever its form, and shows a controller that ignores the command as well.
+std::optional<std::set<int>> PrologixBus::askListeners()
+{
+    if (m_search == Search::NotAnswered)
+        return std::nullopt;
+    if (!sendLine("++fndl") || !sendLine("++ver"))
+        return std::nullopt;
+    std::vector<std::string> lines;
+    bool ended = false;
+    while (!ended && lines.size() < MaxAnswerLines) {
+        std::string line;
+        const Wait w = awaitLine(line, m_timing.search + m_timing.grace);
+        if (w == Wait::Lost)
+            return std::nullopt;
+        if (w == Wait::TimedOut)
+            break;
+        if (trimmed(line) == m_version)
+            ended = true;
+        else
+            lines.push_back(line);
+    }
+    m_input.clear();
+    std::set<int> found;
+    bool numbers = false;
+    bool words = false;
+    for (const std::string &line : lines) {
+        for (size_t i = 0; i < line.size();) {
+            const auto c = static_cast<unsigned char>(line[i]);
+            if (std::isdigit(c)) {
+                size_t j = i;
+                while (j < line.size() && std::isdigit(static_cast<unsigned char>(line[j])))
+                    ++j;
+                const std::optional<int> a = decimal(std::string_view(line).substr(i, j - i));
+                if (a && *a >= 1 && *a <= MaxPad)
+                    found.insert(*a);
+                numbers = true;
+                i = j;
+                continue;
+            }
+            words = words || std::isalpha(c);
+            ++i;
+        }
+    }
+    // No answer, or only words ("Unrecognized command"): the controller has no such
+    // command. An empty line is an answer: nobody listens.
+    if (!ended || lines.empty() || (words && !numbers)) {
+        m_search = Search::NotAnswered;
+        return std::nullopt;
+    }
+    m_search = Search::Answered;
+    return found;
+}
+
+int PrologixBus::RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
+                                              int32_t *ibcntl)
+{
+    return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
+}
+
+int PrologixBus::UnregisterGpibGlobalsForThread()
+{
+    return m_status.unregisterThread();
+}
+
+void PrologixBus::SendIFC(int board)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return;
+    }
+    if (!settle() || !sendLine("++ifc")) {
+        linkFailed();
+        return;
+    }
+    done(0);
+}
+
+void PrologixBus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return;
+    }
+    if (!addressList || (limit > 0 && !resultList) || limit < 0) {
+        failed(gpib::EARG);
+        return;
+    }
+    if (!settle()) {
+        linkFailed();
+        return;
+    }
+    const std::optional<std::set<int>> listening = askListeners();
+    if (m_lost) {
+        linkFailed();
+        return;
+    }
+    std::vector<uint16_t> found;
+    std::set<int> probed;
+    std::set<int> answered;
+    for (const uint16_t *a = addressList; *a != gpib::NOADDR; ++a) {
+        const int pad = *a & 0xFF;
+        const int sad = *a >> 8;
+        if (sad != 0 || pad > MaxPad)
+            continue;            // the controllers address no secondary addresses
+        bool present = pad == 0; // the interface itself listens at its own address 0
+        if (pad != 0 && listening) {
+            present = listening->count(pad) != 0;
+        } else if (pad != 0) {
+            uint8_t statusByte = 0;
+            const int ms = static_cast<int>(std::max<int64_t>(1, m_timing.probe.count()));
+            const Poll p = poll(pad, ms, statusByte);
+            if (p == Poll::Lost) {
+                linkFailed();
+                return;
+            }
+            present = p == Poll::Answered;
+        }
+        if (pad != 0) {
+            probed.insert(pad);
+            if (present)
+                answered.insert(pad);
+        }
+        if (present)
+            found.push_back(*a);
+    }
+    if (listening) {
+        for (int pad = 1; pad <= MaxPad; ++pad)
+            probed.insert(pad);
+        answered = *listening;
+    }
+    m_probed = std::move(probed);
+    m_listening = std::move(answered);
+    // Nobody but the interface: the vendor's driver calls that a bus error.
+    if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; })) {
+        failed(gpib::EBUS);
+        return;
+    }
+    const size_t written = std::min(found.size(), static_cast<size_t>(limit));
+    std::copy_n(found.begin(), written, resultList);
+    if (found.size() > written) {
+        done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
+        return;
+    }
+    done(0, 0, static_cast<int>(written));
+}
+
+int PrologixBus::ibsre(int board, int value)
+{
+    // The controllers hold REN asserted themselves in controller mode.
+    (void)value;
+    if (board != 0)
+        return failed(gpib::ENEB);
+    return done(0);
+}
+
+int PrologixBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos)
+{
+    if (board != 0) {
+        failed(gpib::ENEB);
+        return -1;
+    }
+    if (pad < 0 || pad > MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 || eos < 0 ||
+        eos > 0xFFFF) {
+        failed(gpib::EARG);
+        return -1;
+    }
+    const int ud = m_nextHandle++;
+    m_handles[ud] = Handle{pad, tmo, eot != 0};
+    done(0);
+    return ud;
+}
+
+int PrologixBus::ibpad(int ud, int pad)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (pad < 0 || pad > MaxPad)
+        return failed(gpib::EARG);
+    // ++addr goes out with the next operation that needs it.
+    h->pad = pad;
+    return done(0);
+}
+
+int PrologixBus::ibclr(int ud)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (!settle() || !address(h->pad) || !sendLine("++clr"))
+        return linkFailed();
+    if (knownSilent(h->pad))
+        return failed(gpib::ENOL);
+    return done(0);
+}
+
+int PrologixBus::ibrsp(int ud, char *statusByte)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (!statusByte)
+        return failed(gpib::EARG);
+    if (!settle())
+        return linkFailed();
+    uint8_t value = 0;
+    switch (poll(h->pad, prologixReadTimeoutMs(h->timeoutCode), value)) {
+    case Poll::Lost:
+        return linkFailed();
+    case Poll::Silent:
+        return done(gpib::ERR | gpib::TIMO, gpib::EABO);
+    case Poll::Garbled:
+        return linkFailed();
+    case Poll::Answered:
+        break;
+    }
+    *statusByte = static_cast<char>(value);
+    return done(0, 0, 1);
+}
+
+int PrologixBus::ibtmo(int ud, int code)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (gpib::TimeoutMicroseconds(code) < 0)
+        return failed(gpib::EARG);
+    h->timeoutCode = code;
+    return done(0);
+}
+
+int PrologixBus::ibask(int ud, int option, int *value)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (!value)
+        return failed(gpib::EARG);
+    switch (option) {
+    case gpib::IbaPAD:
+        *value = h->pad;
+        return done(0);
+    case gpib::IbaTMO:
+        *value = h->timeoutCode;
+        return done(0);
+    default:
+        return failed(gpib::EARG);
+    }
+}
+
+int PrologixBus::ibwait(int ud, int mask)
+{
+    // Every transfer is complete when its call returns.
+    (void)mask;
+    if (!handle(ud))
+        return failed(gpib::EDVR);
+    return done(0);
+}
+
+int PrologixBus::ibwrt(int ud, const void *buffer, long count)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (count < 0 || (count > 0 && !buffer))
+        return failed(gpib::EARG);
+    if (!settle() || !address(h->pad) || !endWithEoi(h->eot))
+        return linkFailed();
+    const std::string_view bytes(static_cast<const char *>(buffer), static_cast<size_t>(count));
+    // An empty line sends nothing: the controller skips it.
+    if (count > 0 && !sendLine(prologixEscaped(bytes)))
+        return linkFailed();
+    if (knownSilent(h->pad))
+        return failed(gpib::ENOL);
+    return done(0, 0, static_cast<int>(count));
+}
+
+int PrologixBus::ibrd(int ud, void *buffer, long count)
+{
+    Handle *h = handle(ud);
+    if (!h)
+        return failed(gpib::EDVR);
+    if (count <= 0 || !buffer)
+        return failed(gpib::EARG);
+    if (m_reading && m_readPad != h->pad && !settle())
+        return linkFailed();
+    if (!m_reading) {
+        const int ms = prologixReadTimeoutMs(h->timeoutCode);
+        if (!settle() || !address(h->pad) || !readTimeout(ms) || !sendLine("++read eoi"))
+            return linkFailed();
+        m_reading = true;
+        m_readPad = h->pad;
+        m_readQuiet = quietLimit(ms);
+    }
+    // One byte more than asked for shows whether the last byte asked for ended the reply.
+    const size_t n = static_cast<size_t>(count);
+    const Wait w = waitFor(
+        [this, n] {
+            const size_t mark = m_input.find(EndMark);
+            return (mark != std::string::npos && mark <= n) || m_input.size() > n;
+        },
+        m_readQuiet);
+    if (w == Wait::Lost)
+        return linkFailed();
+    char *out = static_cast<char *>(buffer);
+    const size_t mark = m_input.find(EndMark);
+    if (w == Wait::Done && mark != std::string::npos && mark <= n) {
+        std::memcpy(out, m_input.data(), mark);
+        m_input.erase(0, mark + 1);
+        m_reading = false;
+        return done(gpib::END, 0, static_cast<int>(mark));
+    }
+    if (w == Wait::Done) {
+        std::memcpy(out, m_input.data(), n);
+        m_input.erase(0, n);
+        return done(0, 0, static_cast<int>(n));
+    }
+    // The controller gave up as well: what came is all there is.
+    const size_t got = std::min(m_input.size(), n);
+    std::memcpy(out, m_input.data(), got);
+    m_input.clear();
+    m_reading = false;
+    return done(gpib::ERR | gpib::TIMO, gpib::EABO, static_cast<int>(got));
+}
+
+std::optional<PrologixAddress> parsePrologixAddress(std::string_view text)
+{
+    PrologixAddress a;
+    if (text.starts_with('/')) {
+        a.kind = PrologixAddress::Kind::Serial;
+        a.device = std::string(text);
+        return a;
+    }
+    const bool comPort = text.size() > 3 && (text.starts_with("COM") || text.starts_with("com")) &&
+                         std::all_of(text.begin() + 3, text.end(), [](char c) {
+                             return std::isdigit(static_cast<unsigned char>(c));
+                         });
+    if (comPort) {
+        const std::optional<int> n = decimal(text.substr(3));
+        if (!n || *n < 1 || *n > 256)
+            return std::nullopt;
+        a.kind = PrologixAddress::Kind::Serial;
+        a.device = "COM" + std::to_string(*n);
+        return a;
+    }
+    std::string_view host = text;
+    std::optional<std::string_view> port;
+    const auto all = [](std::string_view s, auto allowed) {
+        return std::all_of(s.begin(), s.end(),
+                           [&](char c) { return allowed(static_cast<unsigned char>(c)); });
+    };
+    if (text.starts_with('[')) {
+        const size_t close = text.find(']');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        host = text.substr(1, close - 1);
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty() && !rest.starts_with(':'))
+            return std::nullopt;
+        if (!rest.empty())
+            port = rest.substr(1);
+        // Brackets hold an IPv6 address.
+        if (host.find(':') == std::string_view::npos ||
+            !all(host, [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
+            return std::nullopt;
+    } else {
+        const size_t colon = text.find(':');
+        if (colon != std::string_view::npos) {
+            host = text.substr(0, colon);
+            port = text.substr(colon + 1);
+        }
+        if (!all(host, [](unsigned char c) {
+                return std::isalnum(c) || c == '.' || c == '-' || c == '_';
+            }))
+            return std::nullopt;
+    }
+    if (host.empty())
+        return std::nullopt;
+    a.host = std::string(host);
+    if (port) {
+        const std::optional<int> p = decimal(*port);
+        if (!p || *p < 1 || *p > 65535)
+            return std::nullopt;
+        a.port = static_cast<uint16_t>(*p);
+    }
+    return a;
+}
+
+std::string prologixPlace(const PrologixAddress &address)
+{
+    if (address.kind == PrologixAddress::Kind::Serial)
+        return "on " + address.device;
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return "at " + (v6 ? "[" + address.host + "]" : address.host) + ":" +
+           std::to_string(address.port);
+}
+
+PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
+                          const PrologixTiming &timing)
+{
+    const std::string place = "The Prologix-compatible GPIB controller " + prologixPlace(address);
+    std::string why;
+    std::unique_ptr<PrologixLink> link;
+    PrologixTiming t = timing;
+    if (address.kind == PrologixAddress::Kind::Serial) {
+        link = openPrologixSerial(address.device, why);
+        // An AR488 restarts when its port opens and takes a second or two to listen.
+        t.helloAttempts = std::max(t.helloAttempts, 3);
+    } else {
+        link = connectPrologixTcp(address.host, address.port, std::chrono::seconds(5), why);
+    }
+    if (!link)
+        return {nullptr, place + " could not be opened: " + why + "."};
+    auto bus = std::make_unique<PrologixBus>(std::move(link), clock, t);
+    if (!bus->start(why))
+        return {nullptr, place + " did not answer: " + why + "."};
+    return {std::move(bus), {}};
+}

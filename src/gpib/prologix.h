@@ -1,0 +1,193 @@
+#pragma once
+
+#include "gpib/backend.h"
+#include "gpib/clock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+// A Prologix-compatible GPIB controller (the GPIB-Ethernet box, the GPIB-USB adapter, an
+// AR488) as a GPIB driver: each entry point becomes the controller's "++" commands.
+//
+// The controller frames nothing it sends back: a reply is just bytes, and a talker that
+// times out leaves silence. So the backend has the controller mark EOI with an end
+// character (++eot_enable, ++eot_char 4) and takes silence, for the handle's timeout and
+// a grace for the link, as the timeout. Replies of these instruments are text: byte 4
+// never occurs in them.
+
+// The byte stream to the controller: a TCP connection or a serial port.
+class PrologixLink
+{
+public:
+    virtual ~PrologixLink() = default;
+
+    // Sends all of `bytes`, waiting at most `limit` for them to leave; false when the
+    // link failed.
+    virtual bool send(std::string_view bytes, Clock::Duration limit) = 0;
+    // Waits at most `limit` for bytes and appends those that came (maybe none) to `into`;
+    // false when the link failed (closed by the other end, or an I/O error).
+    virtual bool receive(std::string &into, Clock::Duration limit) = 0;
+    // Why the link failed, as a sentence part for a box ("Connection refused").
+    virtual std::string failure() const = 0;
+};
+
+// How long the backend waits on the controller besides the handle's own timeout.
+struct PrologixTiming
+{
+    // Added to every wait for an answer: the controller's own timeout runs on the far
+    // side of the link, and its answer still has to cross the link.
+    std::chrono::milliseconds grace{50};
+    // The controller's timeout for a serial poll that probes for a listener; instruments
+    // answer a poll within a millisecond.
+    std::chrono::milliseconds probe{20};
+    // Waiting for the controller's answer to "++ver", per attempt, when the link opens;
+    // an AR488 on a serial port restarts as the port opens and misses the first attempt.
+    std::chrono::milliseconds hello{1500};
+    int helloAttempts = 1;
+    // Waiting for an AR488's listener search ("++fndl").
+    std::chrono::milliseconds search{2000};
+    // Waiting for bytes to leave for the controller.
+    std::chrono::milliseconds send{3000};
+    // The longest any one wait lasts, even while bytes keep coming: a talker that never
+    // ends its reply must not hold the program.
+    std::chrono::milliseconds longest{10000};
+};
+
+// The payload of one data line: CR, LF, ESC and "+" each preceded by ESC, so that the
+// controller sends them to the instrument instead of ending the line or reading "++".
+std::string prologixEscaped(std::string_view payload);
+
+// The controller's read timeout (++read_tmo_ms, 1 to 3000 ms) for a handle's timeout code
+// (0 to 17): the code's time rounded up to whole milliseconds, cut to the controller's
+// 3 s; code 0 ("for ever") also gives 3 s. -1 for an invalid code.
+int prologixReadTimeoutMs(int code);
+
+class PrologixBus final : public GpibBackend
+{
+public:
+    // Byte 4 (EOT) marks EOI in what the controller sends back.
+    static constexpr char EndMark = 4;
+
+    PrologixBus(std::unique_ptr<PrologixLink> link, Clock &clock,
+                const PrologixTiming &timing = PrologixTiming());
+
+    // Sets the controller up (controller mode, no read after write, EOI on the last
+    // byte, no added line end, EOI marked with EndMark) and reads its version line.
+    // False, with `why` for a box, when the link failed or the controller did not answer.
+    bool start(std::string &why);
+    const std::string &version() const { return m_version; }
+    // True once the link has failed: every bus call fails from then on.
+    bool lost() const { return m_lost; }
+
+    int RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
+                                     int32_t *ibcntl) override;
+    int UnregisterGpibGlobalsForThread() override;
+    void SendIFC(int board) override;
+    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
+    int ibsre(int board, int value) override;
+    int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
+    int ibpad(int handle, int pad) override;
+    int ibclr(int handle) override;
+    int ibrsp(int handle, char *statusByte) override;
+    int ibtmo(int handle, int code) override;
+    int ibask(int handle, int option, int *value) override;
+    int ibwait(int handle, int mask) override;
+    int ibwrt(int handle, const void *buffer, long count) override;
+    int ibrd(int handle, void *buffer, long count) override;
+
+private:
+    struct Handle
+    {
+        int pad = 0;
+        int timeoutCode = 0;
+        bool eot = true;
+    };
+    enum class Wait { Done, TimedOut, Lost };
+    enum class Poll { Answered, Silent, Garbled, Lost };
+    enum class Search { Unknown, Answered, NotAnswered };
+
+    int done(int status, int error = 0, int count = 0);
+    int failed(int error) { return done(gpib::ERR, error); }
+    int linkFailed() { return failed(gpib::EDVR); }
+    Handle *handle(int ud);
+    Clock::Duration quietLimit(int timeoutMs) const;
+
+    bool sendLine(std::string_view line);
+    bool lose();
+    bool settle();
+    bool address(int pad);
+    bool readTimeout(int ms);
+    bool endWithEoi(bool on);
+    bool knownSilent(int pad) const;
+    // Waits until `ready()` holds, the link fails, nothing has come for `quiet`, or
+    // PrologixTiming::longest has passed.
+    template<class Ready> Wait waitFor(Ready ready, Clock::Duration quiet);
+    Wait awaitLine(std::string &line, Clock::Duration quiet);
+    Poll poll(int pad, int timeoutMs, uint8_t &statusByte);
+    std::optional<std::set<int>> askListeners();
+
+    std::unique_ptr<PrologixLink> m_link;
+    Clock &m_clock;
+    PrologixTiming m_timing;
+    StatusRegistry m_status;
+    std::map<int, Handle> m_handles;
+    int m_nextHandle = 32;
+
+    std::string m_version;
+    std::string m_input; // bytes from the controller not yet handed out
+    bool m_lost = false;
+    int m_address = -1; // last ++addr sent, -1 before the first
+    int m_readTmo = -1; // last ++read_tmo_ms sent
+    int m_eoi = -1;     // last ++eoi sent
+    Search m_search = Search::Unknown;
+
+    // A reply being read in several calls: the controller sends it up to its end mark.
+    bool m_reading = false;
+    int m_readPad = 0;
+    Clock::Duration m_readQuiet{};
+
+    // What the last listener search learnt: addresses probed, and those that answered.
+    std::set<int> m_probed;
+    std::set<int> m_listening;
+};
+
+// Where the controller is: a TCP host and port, or a serial port.
+struct PrologixAddress
+{
+    enum class Kind { Tcp, Serial };
+    Kind kind = Kind::Tcp;
+    std::string host; // Tcp: name or address (IPv6 without brackets)
+    uint16_t port = 1234;
+    std::string device; // Serial: "/dev/ttyUSB0", "COM3"
+
+    bool operator==(const PrologixAddress &) const = default;
+};
+
+// What follows "prologix:": HOST, HOST:PORT, [IPV6] or [IPV6]:PORT (port 1 to 65535,
+// 1234 when left out), a device path starting with "/", or COMn. nullopt otherwise.
+std::optional<PrologixAddress> parsePrologixAddress(std::string_view text);
+
+// "at 192.168.1.20:1234", "on /dev/ttyUSB0": where the controller is, for a box.
+std::string prologixPlace(const PrologixAddress &address);
+
+struct PrologixOpen
+{
+    std::unique_ptr<GpibBackend> backend; // null when opening failed
+    std::string error;                    // the box text when it failed
+};
+
+// Connects to the controller and sets it up (see PrologixBus::start). The backend waits
+// on `clock`, which must outlive it.
+PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
+                          const PrologixTiming &timing = PrologixTiming());
+
+// The links themselves; null, with `why`, when they cannot be opened.
+std::unique_ptr<PrologixLink> connectPrologixTcp(const std::string &host, uint16_t port,
+                                                 Clock::Duration limit, std::string &why);
+std::unique_ptr<PrologixLink> openPrologixSerial(const std::string &device, std::string &why);
