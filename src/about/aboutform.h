@@ -9,8 +9,8 @@ class QLabel;
 class QPushButton;
 class ShellService;
 
-// The About window: program, version, the connected instrument and its specification
-// sheet, and the ways to reach the maker. Built afresh for each opening and shown
+// The About window: program, version, the connected instrument, the model's
+// specification sheet, and the ways to reach the maker. Built afresh for each opening and shown
 // modally; it keeps nothing between openings.
 class AboutForm : public QDialog
 {
