@@ -100,66 +100,6 @@ TEST(AboutFormLayout, EveryControlStandsWhereTheFormPutsIt)
     }
 }
 
-TEST(AboutFormLayout, IsAFixedModalDialogWithOnlyACloseBox)
-{
-    RecordingShell shell;
-    AboutForm form(Afg5101Sheet(), shell);
-    EXPECT_EQ(form.windowTitle(), "About Wavedial");
-    EXPECT_EQ(form.size(), QSize(twips(8325), twips(9030)));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_TRUE(form.isModal());
-
-    const Qt::WindowFlags flags = form.windowFlags();
-    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_TRUE(flags & Qt::MSWindowsFixedSizeDialogHint);
-    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
-}
-
-TEST(AboutFormLayout, ShowsTheIconAndAnUnderlinedPointingMailAddress)
-{
-    RecordingShell shell;
-    AboutForm form(Afg5101Sheet(), shell);
-
-    auto *icon = child<QLabel>(form, "picIcon");
-    ASSERT_NE(icon, nullptr);
-    EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
-
-    auto *email = child<QLabel>(form, "Label_Email");
-    ASSERT_NE(email, nullptr);
-    EXPECT_TRUE(email->font().underline());
-    EXPECT_DOUBLE_EQ(email->font().pointSizeF(), 8.25);
-    EXPECT_EQ(email->font().family(), form.font().family());
-    EXPECT_EQ(email->cursor().shape(), Qt::PointingHandCursor);
-
-    for (const char *name : {"Label_Title", "Label_Version", "Label_WrittenBy"}) {
-        auto *l = child<QLabel>(form, name);
-        ASSERT_NE(l, nullptr);
-        EXPECT_EQ(l->font(), form.font()) << name;
-        EXPECT_DOUBLE_EQ(l->font().pointSizeF(), 8.0) << name;
-    }
-}
-
-// Grey over white makes the rule look cut into the form.
-TEST(AboutFormLayout, DrawsAnEtchedRule)
-{
-    RecordingShell shell;
-    AboutForm form(Afg5101Sheet(), shell);
-    const QImage image = form.grab().toImage();
-    const int y = twips(8340);
-    const QColor grey(128, 128, 128);
-    const QColor white(255, 255, 255);
-
-    EXPECT_EQ(image.pixelColor(twips(4000), y), grey);
-    EXPECT_EQ(image.pixelColor(twips(4000), y + 1), white);
-    EXPECT_EQ(image.pixelColor(twips(60), y), white); // the white line starts further left
-    EXPECT_EQ(image.pixelColor(twips(8220) - 1, y), grey);
-    EXPECT_NE(image.pixelColor(twips(8220), y), grey); // and both end at 8220
-    EXPECT_NE(image.pixelColor(twips(8220), y + 1), white);
-}
-
 class SheetOnTheForm : public testing::TestWithParam<const char *>
 {
 };
@@ -245,19 +185,6 @@ TEST(AboutFormClosing, EnterEscAndTheButtonClose)
     }
 }
 
-TEST(AboutFormClosing, TheCloseButtonIsTheDefaultAndHasTheFocus)
-{
-    RecordingShell shell;
-    AboutForm form(Afg5101Sheet(), shell);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    auto *close = child<QPushButton>(form, "Button_Close");
-    ASSERT_NE(close, nullptr);
-    EXPECT_TRUE(close->isDefault());
-    EXPECT_TRUE(close->hasFocus());
-    EXPECT_FALSE(child<QPushButton>(form, "Button_CheckUpdate")->isDefault());
-}
-
 TEST(AboutFormLinks, ClicksHandTheExactLinkToTheShell)
 {
     const std::string mail = "mailto:wavedial@example.org?subject=Wavedial";
@@ -300,17 +227,6 @@ TEST(AboutFormLinks, TheMailClickNeedsTheReleaseOverTheAddress)
     QTest::mousePress(email, Qt::LeftButton);
     QTest::mouseRelease(email, Qt::LeftButton, {}, QPoint(email->width() + 20, 5));
     EXPECT_TRUE(shell.links.empty());
-}
-
-TEST(ProgramIcon, IsDrawnAtEverySize)
-{
-    for (int size : {16, 32, 48}) {
-        const QImage image = programIconPixmap(size).toImage();
-        EXPECT_EQ(image.size(), QSize(size, size));
-        EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << size; // round, corners clear
-        EXPECT_EQ(image.pixelColor(size / 2, size / 4).alpha(), 255) << size; // dial face
-    }
-    EXPECT_FALSE(programIcon().isNull());
 }
 
 } // namespace
