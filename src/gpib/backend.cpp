@@ -14,6 +14,34 @@ int64_t TimeoutMicroseconds(int code)
     return table[static_cast<size_t>(code)];
 }
 
+int SetTimeoutCode(DeviceHandleSettings *h, int code)
+{
+    if (!h)
+        return EDVR;
+    if (TimeoutMicroseconds(code) < 0)
+        return EARG;
+    h->timeoutCode = code;
+    return NoError;
+}
+
+int AskOption(const DeviceHandleSettings *h, int option, int *value)
+{
+    if (!h)
+        return EDVR;
+    if (!value)
+        return EARG;
+    switch (option) {
+    case IbaPAD:
+        *value = h->pad;
+        return NoError;
+    case IbaTMO:
+        *value = h->timeoutCode;
+        return NoError;
+    default:
+        return EARG;
+    }
+}
+
 } // namespace gpib
 
 int StatusRegistry::registerThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,

@@ -38,6 +38,20 @@ inline constexpr int IbaTMO = 3; // ibask option: the handle's timeout code
 // Returns -1 for an invalid code and 0 for code 0, which means "wait for ever".
 int64_t TimeoutMicroseconds(int code);
 
+// What a backend that keeps its own device handles remembers of each.
+struct DeviceHandleSettings
+{
+    int pad = 0;         // primary address, 0 to 30
+    int timeoutCode = 0; // 0 to 17
+    bool eot = true;     // EOI with the last byte written
+};
+
+// ibtmo and ibask answered as the vendor's driver answers them, for such a backend: the
+// error number, or NoError when the call succeeds. `h` is null for an unknown handle.
+inline constexpr int NoError = -1;
+int SetTimeoutCode(DeviceHandleSettings *h, int code);
+int AskOption(const DeviceHandleSettings *h, int option, int *value);
+
 } // namespace gpib
 
 class GpibBackend

@@ -474,32 +474,12 @@ int PrologixBus::ibrsp(int ud, char *statusByte)
 
 int PrologixBus::ibtmo(int ud, int code)
 {
-    Handle *h = handle(ud);
-    if (!h)
-        return failed(gpib::EDVR);
-    if (gpib::TimeoutMicroseconds(code) < 0)
-        return failed(gpib::EARG);
-    h->timeoutCode = code;
-    return done(0);
+    return answered(gpib::SetTimeoutCode(handle(ud), code));
 }
 
 int PrologixBus::ibask(int ud, int option, int *value)
 {
-    Handle *h = handle(ud);
-    if (!h)
-        return failed(gpib::EDVR);
-    if (!value)
-        return failed(gpib::EARG);
-    switch (option) {
-    case gpib::IbaPAD:
-        *value = h->pad;
-        return done(0);
-    case gpib::IbaTMO:
-        *value = h->timeoutCode;
-        return done(0);
-    default:
-        return failed(gpib::EARG);
-    }
+    return answered(gpib::AskOption(handle(ud), option, value));
 }
 
 int PrologixBus::ibwait(int ud, int mask)

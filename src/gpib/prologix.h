@@ -102,18 +102,14 @@ public:
     int ibrd(int handle, void *buffer, long count) override;
 
 private:
-    struct Handle
-    {
-        int pad = 0;
-        int timeoutCode = 0;
-        bool eot = true;
-    };
+    using Handle = gpib::DeviceHandleSettings;
     enum class Wait { Done, TimedOut, Lost };
     enum class Poll { Answered, Silent, Garbled, Lost };
     enum class Search { Unknown, Answered, NotAnswered };
 
     int done(int status, int error = 0, int count = 0);
     int failed(int error) { return done(gpib::ERR, error); }
+    int answered(int error) { return error == gpib::NoError ? done(0) : failed(error); }
     int linkFailed() { return failed(gpib::EDVR); }
     Handle *handle(int ud);
     Clock::Duration quietLimit(int timeoutMs) const;

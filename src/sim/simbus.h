@@ -46,16 +46,14 @@ public:
     int ibrd(int handle, void *buffer, long count) override;
 
 private:
-    struct Handle
+    struct Handle : gpib::DeviceHandleSettings
     {
-        int pad = 0;
-        int timeoutCode = 0;
-        bool eot = true;
         std::string pendingWrite; // bytes written without EOI, awaiting the rest
     };
 
     int done(int status, int error = 0, int count = 0);
     int failed(int error) { return done(gpib::ERR, error); }
+    int answered(int error) { return error == gpib::NoError ? done(0) : failed(error); }
     int timedOut(const Handle &h);
     Handle *handle(int ud);
     void trace(const std::string &line);
