@@ -1,5 +1,7 @@
 #include "gpib/prologix.h"
 
+#include "gpib/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -13,24 +15,6 @@ constexpr int MaxPad = 30;
 constexpr int MaxReadTimeoutMs = 3000; // the controllers' own limit
 constexpr size_t MaxAnswerLine = 256;  // a status byte or a version is far shorter
 constexpr size_t MaxAnswerLines = 64;  // a listener search answers in a line or thirty
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::optional<int> decimal(std::string_view text)
-{
-    int value = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 } // namespace
 
@@ -83,10 +67,10 @@ bool PrologixBus::start(std::string &why)
         Wait w = Wait::TimedOut;
         do {
             w = awaitLine(line, m_timing.hello);
-        } while (w == Wait::Done && trimmed(line).empty());
+        } while (w == Wait::Done && TrimSpace(line).empty());
         if (w != Wait::Done)
             continue;
-        m_version = std::string(trimmed(line));
+        m_version = std::string(TrimSpace(line));
         m_eoi = 1;
         if (attempt > 1) {
             // The earlier attempts may still be answered: let those answers pass.
@@ -244,7 +228,7 @@ PrologixBus::Poll PrologixBus::poll(int pad, int timeoutMs, uint8_t &statusByte)
     case Wait::Done:
         break;
     }
-    const std::optional<int> value = decimal(trimmed(line));
+    const std::optional<int> value = WholeNumber(TrimSpace(line));
     if (!value || *value < 0 || *value > 255)
         return Poll::Garbled;
     statusByte = static_cast<uint8_t>(*value);
@@ -268,7 +252,7 @@ std::optional<std::set<int>> PrologixBus::askListeners()
             return std::nullopt;
         if (w == Wait::TimedOut)
             break;
-        if (trimmed(line) == m_version)
+        if (TrimSpace(line) == m_version)
             ended = true;
         else
             lines.push_back(line);
@@ -284,7 +268,7 @@ std::optional<std::set<int>> PrologixBus::askListeners()
                 size_t j = i;
                 while (j < line.size() && std::isdigit(static_cast<unsigned char>(line[j])))
                     ++j;
-                const std::optional<int> a = decimal(std::string_view(line).substr(i, j - i));
+                const std::optional<int> a = WholeNumber(std::string_view(line).substr(i, j - i));
                 if (a && *a >= 1 && *a <= MaxPad)
                     found.insert(*a);
                 numbers = true;
@@ -570,7 +554,7 @@ std::optional<PrologixAddress> parsePrologixAddress(std::string_view text)
                              return std::isdigit(static_cast<unsigned char>(c));
                          });
     if (comPort) {
-        const std::optional<int> n = decimal(text.substr(3));
+        const std::optional<int> n = WholeNumber(text.substr(3));
         if (!n || *n < 1 || *n > 256)
             return std::nullopt;
         a.kind = PrologixAddress::Kind::Serial;
@@ -612,7 +596,7 @@ std::optional<PrologixAddress> parsePrologixAddress(std::string_view text)
         return std::nullopt;
     a.host = std::string(host);
     if (port) {
-        const std::optional<int> p = decimal(*port);
+        const std::optional<int> p = WholeNumber(*port);
         if (!p || *p < 1 || *p > 65535)
             return std::nullopt;
         a.port = static_cast<uint16_t>(*p);

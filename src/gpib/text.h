@@ -1,5 +1,7 @@
 #pragma once
 
+#include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,4 +24,14 @@ inline std::string_view TrimSpace(std::string_view s)
     while (!s.empty() && space(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+// A whole decimal number that is the whole text ("12"; not "12a", " 12" or "").
+inline std::optional<int> WholeNumber(std::string_view text)
+{
+    int value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }

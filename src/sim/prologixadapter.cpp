@@ -1,5 +1,7 @@
 #include "sim/prologixadapter.h"
 
+#include "gpib/text.h"
+
 #include "sim/simbus.h"
 
 #include <algorithm>
@@ -16,28 +18,10 @@ constexpr int MaxPad = 30;
 constexpr long ReadChunk = 4096;
 constexpr size_t MaxReply = 64 * 1024;
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::optional<int> decimal(std::string_view text)
-{
-    int value = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 // A setting given as a number in [low, high]; nullopt leaves it unchanged.
 std::optional<int> within(std::string_view text, int low, int high)
 {
-    const std::optional<int> v = decimal(text);
+    const std::optional<int> v = WholeNumber(text);
     if (!v || *v < low || *v > high)
         return std::nullopt;
     return v;
@@ -134,13 +118,13 @@ int SimPrologixAdapter::bus(bool eoi)
 
 void SimPrologixAdapter::command(std::string_view text, std::string &out)
 {
-    text = trimmed(text);
+    text = TrimSpace(text);
     const size_t space = text.find_first_of(" \t");
     std::string name(text.substr(0, space));
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string_view args =
-        space == std::string_view::npos ? std::string_view() : trimmed(text.substr(space));
+        space == std::string_view::npos ? std::string_view() : TrimSpace(text.substr(space));
     const bool query = args.empty();
 
     // Settings: set with an argument in range, shown without one, an argument out of
