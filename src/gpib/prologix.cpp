@@ -11,7 +11,6 @@
 namespace {
 
 constexpr char Esc = 0x1B;
-constexpr int MaxPad = 30;
 constexpr int MaxReadTimeoutMs = 3000; // the controllers' own limit
 constexpr size_t MaxAnswerLine = 256;  // a status byte or a version is far shorter
 constexpr size_t MaxAnswerLines = 64;  // a listener search answers in a line or thirty
@@ -85,19 +84,6 @@ bool PrologixBus::start(std::string &why)
               : "it did not answer ++ver; it is no Prologix-compatible controller, or it is busy";
     m_lost = true;
     return false;
-}
-
-int PrologixBus::done(int status, int error, int count)
-{
-    const int s = status | gpib::CMPL;
-    m_status.deliver(s, error, count);
-    return s;
-}
-
-PrologixBus::Handle *PrologixBus::handle(int ud)
-{
-    const auto it = m_handles.find(ud);
-    return it == m_handles.end() ? nullptr : &it->second;
 }
 
 Clock::Duration PrologixBus::quietLimit(int timeoutMs) const
@@ -289,17 +275,6 @@ std::optional<std::set<int>> PrologixBus::askListeners()
     return found;
 }
 
-int PrologixBus::RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
-                                              int32_t *ibcntl)
-{
-    return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
-}
-
-int PrologixBus::UnregisterGpibGlobalsForThread()
-{
-    return m_status.unregisterThread();
-}
-
 void PrologixBus::SendIFC(int board)
 {
     if (board != 0) {
@@ -391,23 +366,6 @@ int PrologixBus::ibsre(int board, int value)
     return done(0);
 }
 
-int PrologixBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos)
-{
-    if (board != 0) {
-        failed(gpib::ENEB);
-        return -1;
-    }
-    if (pad < 0 || pad > MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 || eos < 0 ||
-        eos > 0xFFFF) {
-        failed(gpib::EARG);
-        return -1;
-    }
-    const int ud = m_nextHandle++;
-    m_handles[ud] = Handle{pad, tmo, eot != 0};
-    done(0);
-    return ud;
-}
-
 int PrologixBus::ibpad(int ud, int pad)
 {
     Handle *h = handle(ud);
@@ -454,16 +412,6 @@ int PrologixBus::ibrsp(int ud, char *statusByte)
     }
     *statusByte = static_cast<char>(value);
     return done(0, 0, 1);
-}
-
-int PrologixBus::ibtmo(int ud, int code)
-{
-    return answered(gpib::SetTimeoutCode(handle(ud), code));
-}
-
-int PrologixBus::ibask(int ud, int option, int *value)
-{
-    return answered(gpib::AskOption(handle(ud), option, value));
 }
 
 int PrologixBus::ibwait(int ud, int mask)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/backend.h"
+#include "gpib/handlebackend.h"
 #include "gpib/clock.h"
 
 #include <chrono>
@@ -68,7 +68,7 @@ std::string prologixEscaped(std::string_view payload);
 // 3 s; code 0 ("for ever") also gives 3 s. -1 for an invalid code.
 int prologixReadTimeoutMs(int code);
 
-class PrologixBus final : public GpibBackend
+class PrologixBus final : public HandleKeepingBackend<gpib::DeviceHandleSettings>
 {
 public:
     // Byte 4 (EOT) marks EOI in what the controller sends back.
@@ -85,18 +85,12 @@ public:
     // True once the link has failed: every bus call fails from then on.
     bool lost() const { return m_lost; }
 
-    int RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
-                                     int32_t *ibcntl) override;
-    int UnregisterGpibGlobalsForThread() override;
     void SendIFC(int board) override;
     void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
     int ibsre(int board, int value) override;
-    int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
     int ibpad(int handle, int pad) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;
-    int ibtmo(int handle, int code) override;
-    int ibask(int handle, int option, int *value) override;
     int ibwait(int handle, int mask) override;
     int ibwrt(int handle, const void *buffer, long count) override;
     int ibrd(int handle, void *buffer, long count) override;
@@ -107,11 +101,7 @@ private:
     enum class Poll { Answered, Silent, Garbled, Lost };
     enum class Search { Unknown, Answered, NotAnswered };
 
-    int done(int status, int error = 0, int count = 0);
-    int failed(int error) { return done(gpib::ERR, error); }
-    int answered(int error) { return error == gpib::NoError ? done(0) : failed(error); }
     int linkFailed() { return failed(gpib::EDVR); }
-    Handle *handle(int ud);
     Clock::Duration quietLimit(int timeoutMs) const;
 
     bool sendLine(std::string_view line);
@@ -131,9 +121,6 @@ private:
     std::unique_ptr<PrologixLink> m_link;
     Clock &m_clock;
     PrologixTiming m_timing;
-    StatusRegistry m_status;
-    std::map<int, Handle> m_handles;
-    int m_nextHandle = 32;
 
     std::string m_version;
     std::string m_input; // bytes from the controller not yet handed out

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int MaxPad = 30;
-
 // Trace texts show the bytes as they crossed the bus; control characters would break
 // the one-line-per-operation form, so they are written as \xNN.
 std::string printable(std::string_view bytes)
@@ -42,13 +40,6 @@ SimDevice *SimBus::deviceAt(int address) const
     return it == m_devices.end() ? nullptr : it->second.get();
 }
 
-int SimBus::done(int status, int error, int count)
-{
-    const int s = status | gpib::CMPL;
-    m_status.deliver(s, error, count);
-    return s;
-}
-
 int SimBus::timedOut(const Handle &h)
 {
     // Nothing can arrive while the caller waits: the bus is driven by this thread alone.
@@ -60,27 +51,10 @@ int SimBus::timedOut(const Handle &h)
     return done(gpib::ERR | gpib::TIMO, gpib::EABO);
 }
 
-SimBus::Handle *SimBus::handle(int ud)
-{
-    const auto it = m_handles.find(ud);
-    return it == m_handles.end() ? nullptr : &it->second;
-}
-
 void SimBus::trace(const std::string &line)
 {
     if (m_trace)
         m_trace(line);
-}
-
-int SimBus::RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
-                                         int32_t *ibcntl)
-{
-    return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
-}
-
-int SimBus::UnregisterGpibGlobalsForThread()
-{
-    return m_status.unregisterThread();
 }
 
 void SimBus::SendIFC(int board)
@@ -139,26 +113,6 @@ int SimBus::ibsre(int board, int value)
     return done(0);
 }
 
-int SimBus::ibdev(int board, int pad, int sad, int tmo, int eot, int eos)
-{
-    if (board != 0) {
-        failed(gpib::ENEB);
-        return -1;
-    }
-    if (pad < 0 || pad > MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 ||
-        eos < 0 || eos > 0xFFFF) {
-        failed(gpib::EARG);
-        return -1;
-    }
-    const int ud = m_nextHandle++;
-    Handle &h = m_handles[ud];
-    h.pad = pad;
-    h.timeoutCode = tmo;
-    h.eot = eot != 0;
-    done(0);
-    return ud;
-}
-
 int SimBus::ibpad(int ud, int pad)
 {
     Handle *h = handle(ud);
@@ -201,16 +155,6 @@ int SimBus::ibrsp(int ud, char *statusByte)
     *statusByte = static_cast<char>(s);
     trace("spoll " + std::to_string(h->pad) + ' ' + std::to_string(s));
     return done(0, 0, 1);
-}
-
-int SimBus::ibtmo(int ud, int code)
-{
-    return answered(gpib::SetTimeoutCode(handle(ud), code));
-}
-
-int SimBus::ibask(int ud, int option, int *value)
-{
-    return answered(gpib::AskOption(handle(ud), option, value));
 }
 
 int SimBus::ibwait(int ud, int mask)

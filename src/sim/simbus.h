@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/backend.h"
+#include "gpib/handlebackend.h"
 #include "gpib/clock.h"
 #include "sim/simdevice.h"
 
@@ -14,7 +14,12 @@
 // answers the driver's entry points as the vendor documents its driver, so that the
 // program runs the same path as on hardware. Waiting for a timeout happens on the clock
 // it is given.
-class SimBus final : public GpibBackend
+struct SimHandle : gpib::DeviceHandleSettings
+{
+    std::string pendingWrite; // bytes written without EOI, awaiting the rest
+};
+
+class SimBus final : public HandleKeepingBackend<SimHandle>
 {
 public:
     using TraceSink = std::function<void(std::string_view line)>;
@@ -28,40 +33,23 @@ public:
     // Receives one line per bus operation (see the trace format in the README).
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
 
-    int RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr, int32_t *ibcnt,
-                                     int32_t *ibcntl) override;
-    int UnregisterGpibGlobalsForThread() override;
     void SendIFC(int board) override;
     void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
                   int limit) override;
     int ibsre(int board, int value) override;
-    int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override;
     int ibpad(int handle, int pad) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;
-    int ibtmo(int handle, int code) override;
-    int ibask(int handle, int option, int *value) override;
     int ibwait(int handle, int mask) override;
     int ibwrt(int handle, const void *buffer, long count) override;
     int ibrd(int handle, void *buffer, long count) override;
 
 private:
-    struct Handle : gpib::DeviceHandleSettings
-    {
-        std::string pendingWrite; // bytes written without EOI, awaiting the rest
-    };
-
-    int done(int status, int error = 0, int count = 0);
-    int failed(int error) { return done(gpib::ERR, error); }
-    int answered(int error) { return error == gpib::NoError ? done(0) : failed(error); }
+    using Handle = SimHandle;
     int timedOut(const Handle &h);
-    Handle *handle(int ud);
     void trace(const std::string &line);
 
     Clock &m_clock;
     TraceSink m_trace;
-    StatusRegistry m_status;
     std::map<int, std::unique_ptr<SimDevice>> m_devices;
-    std::map<int, Handle> m_handles;
-    int m_nextHandle = 32;
 };
