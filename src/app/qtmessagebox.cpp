@@ -1,6 +1,7 @@
 #include "app/qtmessagebox.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMessageBox>
 #include <QString>
 
@@ -37,7 +38,10 @@ MessageBoxService::Answer QtMessageBox::show(const std::string &text, const std:
         box.setDefaultButton(QMessageBox::Yes);
         break;
     }
+    // A box asks for the user: the ordinary cursor over it, even in the middle of a wait.
+    QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
     const int result = box.exec();
+    QGuiApplication::restoreOverrideCursor();
     if (result == QMessageBox::Yes)
         return Answer::Yes;
     if (result == QMessageBox::No)

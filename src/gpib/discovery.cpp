@@ -176,9 +176,15 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
 
 std::string ModelNameFromIdentity(const std::string &identity)
 {
-    const size_t slash = identity.find('/');
+    // The name runs from after the first "/" (or from the start, when there is none) to
+    // the first ",". Without a comma, or with it before the slash, there is no name.
     const size_t comma = identity.find(',');
-    if (slash == std::string::npos || comma == std::string::npos || comma < slash)
+    if (comma == std::string::npos)
+        return {};
+    const size_t slash = identity.find('/');
+    if (slash == std::string::npos)
+        return identity.substr(0, comma);
+    if (comma < slash)
         return {};
     return identity.substr(slash + 1, comma - slash - 1);
 }

@@ -5,7 +5,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cctype>
 #include <cstdlib>
+#include <utility>
 
 std::string ComputedNumberText(double value)
 {
@@ -78,18 +80,81 @@ std::string FunctionName(int16_t selectedFunction)
     }
 }
 
+bool IsNumberText(const std::string &text)
+{
+    std::string t;
+    for (const char c : text)
+        if (c != ' ')
+            t += c;
+    size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    bool point = false;
+    for (; i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) || t[i] == '.'); ++i) {
+        if (t[i] == '.' && std::exchange(point, true))
+            return false;
+    }
+    if (i < t.size() && (t[i] == 'E' || t[i] == 'e')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            ++i;
+        const size_t digits = i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
+            ++i;
+        if (i == digits)
+            return false;
+    }
+    return i == t.size();
+}
+
+namespace {
+
+std::string numberCommand(const char *header, const std::string &fieldText,
+                          const std::string &argument)
+{
+    return IsNumberText(fieldText) ? header + argument : std::string();
+}
+
+} // namespace
+
+std::string AmplitudeCommand(const SettingsSnapshot &s, int16_t ModelIndex)
+{
+    return numberCommand("AMPL ", s.Amplitude, AmplitudeForLoad(s.Amplitude, ModelIndex, s.load));
+}
+
+std::string OffsetCommand(const SettingsSnapshot &s, int16_t ModelIndex)
+{
+    return numberCommand("OFFS ", s.Offset, OffsetForLoad(s.Offset, ModelIndex, s.load));
+}
+
 std::string FrequencyCommand(const SettingsSnapshot &s)
 {
-    return "FREQ " + s.Frequency + "E+" + std::to_string(s.FrequencyMultiplier);
+    return numberCommand("FREQ ", s.Frequency,
+                         s.Frequency + "E+" + std::to_string(s.FrequencyMultiplier));
+}
+
+std::string SymmetryCommand(const SettingsSnapshot &s)
+{
+    return numberCommand("SYM ", s.Symmetry, s.Symmetry);
 }
 
 std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex)
 {
-    std::string line = "AMPL " + AmplitudeForLoad(s.Amplitude, ModelIndex, s.load) + ";" +
-                       "OFFS " + OffsetForLoad(s.Offset, ModelIndex, s.load) + ";" +
-                       FrequencyCommand(s) + ";" + "FUNC " + FunctionName(s.SelectedFunction);
+    const std::string parts[] = {AmplitudeCommand(s, ModelIndex), OffsetCommand(s, ModelIndex),
+                                 FrequencyCommand(s)};
+    std::string line;
+    for (const std::string &part : parts) {
+        if (part.empty())
+            return {};
+        line += part + ";";
+    }
+    line += "FUNC " + FunctionName(s.SelectedFunction);
     // The AFG5101 and PFG5105 have no variable symmetry and refuse "SYM".
-    if (ModelIndex != 2)
-        line += ";SYM " + s.Symmetry;
+    if (ModelIndex != 2) {
+        const std::string symmetry = SymmetryCommand(s);
+        if (symmetry.empty())
+            return {};
+        line += ";" + symmetry;
+    }
     return line;
 }

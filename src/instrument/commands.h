@@ -18,12 +18,26 @@ std::string ComputedNumberText(double value);
 std::string AmplitudeForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
 std::string OffsetForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
 
+// True when a field text can only be a number: blanks anywhere, then an optional sign,
+// digits with at most one ".", and an optional exponent (E, optional sign, digits); an
+// empty text, a lone sign or point count (they read as 0). Field texts go into commands
+// as they stand, so anything else (";", letters) could become a command of its own.
+bool IsNumberText(const std::string &text);
+
 // "SINE", "SQUARE", "TRIANGLE" for 0 to 2; "" otherwise.
 std::string FunctionName(int16_t selectedFunction);
 
+// The commands of one field. Each is "" when the field's text is not a number text
+// (IsNumberText): nothing but a number ever goes from a field to the instrument.
+// "AMPL " / "OFFS " + the value for the load (AmplitudeForLoad, OffsetForLoad).
+std::string AmplitudeCommand(const SettingsSnapshot &s, int16_t ModelIndex);
+std::string OffsetCommand(const SettingsSnapshot &s, int16_t ModelIndex);
 // "FREQ " + the field text + "E+" + the unit's exponent: the frequency goes out as typed.
 std::string FrequencyCommand(const SettingsSnapshot &s);
+// "SYM " + the field text, in percent.
+std::string SymmetryCommand(const SettingsSnapshot &s);
 
 // The one line that applies every setting:
-// "AMPL a;OFFS o;FREQ fE+x;FUNC name" and, for models with variable symmetry, ";SYM s".
+// "AMPL a;OFFS o;FREQ fE+x;FUNC name" and, for models with variable symmetry, ";SYM s";
+// "" when a field text it needs is not a number text.
 std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex);

@@ -10,9 +10,16 @@ namespace {
 
 const char LF = '\n';
 
+// A field's value; a text that is no number is out of any range, so that it is refused
+// with the setting errors rather than sent.
+double fieldValue(const std::string &text)
+{
+    return IsNumberText(text) ? LeadingNumber(text) : HUGE_VAL;
+}
+
 float singleValue(const std::string &text)
 {
-    return static_cast<float>(LeadingNumber(text));
+    return static_cast<float>(fieldValue(text));
 }
 
 void append(std::string &errors, const std::string &line, const std::string &separator)
@@ -43,7 +50,7 @@ void checkAmplitudeAndOffset(std::string &errors, const SettingsSnapshot &s, con
 
 void checkFrequency(std::string &errors, const SettingsSnapshot &s, const ModelProfile &p)
 {
-    const float f = static_cast<float>(LeadingNumber(s.Frequency) *
+    const float f = static_cast<float>(fieldValue(s.Frequency) *
                                        std::pow(10.0, s.FrequencyMultiplier));
     if (f > p.MaxFrequency)
         append(errors, "Frequency is out of range (too high).", "\n");

@@ -49,8 +49,11 @@ void ChangeMarks::SetGroupMark(int16_t code)
     const QColor color = code < 0 ? ChangeColor : NormalBackColor;
     auto paint = [&color](QFrame *frame, auto &options) {
         setBackground(frame, QPalette::Window, color);
-        for (QRadioButton *o : options)
+        // Buttons fill their background from the Button role, not the Window role.
+        for (QRadioButton *o : options) {
             setBackground(o, QPalette::Window, color);
+            setBackground(o, QPalette::Button, color);
+        }
     };
     switch (std::abs(code)) {
     case 3:

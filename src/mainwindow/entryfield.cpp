@@ -2,8 +2,10 @@
 
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace {
 
@@ -29,23 +31,51 @@ int keyFor(char16_t c)
 
 EntryField::EntryField(int longestTypedText, QWidget *parent)
     : QLineEdit(parent), m_longestTypedText(longestTypedText)
-{}
+{
+    // A dropped text would go round the key filter.
+    setAcceptDrops(false);
+}
+
+void EntryField::setProgramText(const QString &text)
+{
+    setText(text);
+    setCursorPosition(0);
+}
 
 void EntryField::keyPressEvent(QKeyEvent *event)
 {
+    // Paste (Shift+Insert included) would put any text into the box, and cut and undo
+    // change it behind the handlers' back; the key table refuses Ctrl+V, Ctrl+X and
+    // Ctrl+Z, so every key that means the same is refused too.
+    const bool ctrlLetter = (event->modifiers() & Qt::ControlModifier) &&
+                            event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z;
+    if (!ctrlLetter && (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+                        event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))) {
+        event->accept();
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const QString text = event->text();
     // Keys that type nothing (arrows, Home, End, Delete) edit the box as usual.
-    if (!enter && (text.isEmpty() || event->key() == Qt::Key_Delete)) {
+    if (!enter && !ctrlLetter && (text.isEmpty() || event->key() == Qt::Key_Delete)) {
         QLineEdit::keyPressEvent(event);
         return;
     }
-    char16_t typed = enter ? u'\r' : text.at(0).unicode();
+    // Several characters in one event (auto-repeat, a composed key): each goes through
+    // the filter and the length limit on its own.
+    if (!enter && !ctrlLetter && text.size() > 1) {
+        for (const QChar c : text) {
+            QKeyEvent single(QEvent::KeyPress, keyFor(c.unicode()), event->modifiers(), QString(c));
+            keyPressEvent(&single);
+        }
+        event->accept();
+        return;
+    }
     // Ctrl with a letter types that letter's control character (Ctrl+V is 22), whatever
     // text the platform attached to the event.
-    const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    if (ctrl && !enter && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
-        typed = static_cast<char16_t>(event->key() - Qt::Key_A + 1);
+    const char16_t typed = enter        ? u'\r'
+                           : ctrlLetter ? static_cast<char16_t>(event->key() - Qt::Key_A + 1)
+                                        : text.at(0).unicode();
     int16_t keyAscii = typed <= 0xFF ? static_cast<int16_t>(typed) : int16_t{-1};
     const int16_t original = keyAscii;
     emit keyPress(keyAscii);
@@ -54,12 +84,12 @@ void EntryField::keyPressEvent(QKeyEvent *event)
         return;
     }
     const bool printable = keyAscii >= 32 && keyAscii != 127;
-    if (printable && text.size() <= 1 &&
-        text.size() + this->text().size() - selectedText().size() > m_longestTypedText) {
+    if (printable && 1 + this->text().size() - selectedText().size() > m_longestTypedText) {
         event->accept();
         return;
     }
-    if (keyAscii == original) {
+    // A control key the handler let pass stays a character: Ctrl+V must not paste.
+    if (keyAscii == original && !ctrlLetter) {
         QLineEdit::keyPressEvent(event);
         return;
     }
@@ -72,7 +102,13 @@ void EntryField::keyPressEvent(QKeyEvent *event)
 
 void EntryField::focusInEvent(QFocusEvent *event)
 {
+    // QLineEdit selects the whole text when the focus comes by Tab or a shortcut; here
+    // the text stays as it was, so that the first key typed does not wipe the value.
+    const int caret = cursorPosition();
+    const bool hadSelection = hasSelectedText();
     QLineEdit::focusInEvent(event);
+    if (!hadSelection && hasSelectedText())
+        setCursorPosition(caret);
     if (isFocusMove(event->reason()))
         emit focusReceived();
 }
@@ -90,17 +126,46 @@ void EntryField::mouseDoubleClickEvent(QMouseEvent *event)
     emit doubleClicked();
 }
 
+void EntryField::mousePressEvent(QMouseEvent *event)
+{
+    // The middle button pastes the X selection: refused like any other paste.
+    if (event->button() == Qt::MiddleButton) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mousePressEvent(event);
+}
+
+void EntryField::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::MiddleButton) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void EntryField::inputMethodEvent(QInputMethodEvent *event)
+{
+    // What an input method commits goes through the key filter character by character,
+    // as if typed; its composing text is never shown in the box.
+    const QString committed = event->commitString();
+    event->accept();
+    for (const QChar c : committed) {
+        QKeyEvent key(QEvent::KeyPress, keyFor(c.unicode()), Qt::NoModifier, QString(c));
+        keyPressEvent(&key);
+    }
+}
+
 void EntryField::contextMenuEvent(QContextMenuEvent *event)
 {
-    // Keys filter what reaches the box; a paste from the menu would go round them.
-    QMenu *menu = createStandardContextMenu();
-    // Newer Qt names the standard actions; older Qt shows only the key after a tab.
-    const QString pasteKey = QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
-    for (QAction *action : menu->actions()) {
-        if (action->objectName() == QLatin1String("edit-paste") ||
-            (!pasteKey.isEmpty() && action->text().section(QLatin1Char('\t'), 1) == pasteKey))
-            menu->removeAction(action);
-    }
+    // Only what works and keeps to the key filter: no paste, cut, undo or redo.
+    auto *menu = new QMenu(this);
+    QAction *copyAction = menu->addAction(tr("&Copy"), this, &QLineEdit::copy);
+    copyAction->setEnabled(hasSelectedText() && echoMode() == QLineEdit::Normal);
+    menu->addSeparator();
+    QAction *all = menu->addAction(tr("Select All"), this, &QLineEdit::selectAll);
+    all->setEnabled(!text().isEmpty());
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }

@@ -10,7 +10,11 @@
 //  - the longest text limits typing only: the program may write longer texts, which
 //    QLineEdit's own maxLength would cut;
 //  - focusReceived and focusLost fire only when the focus moves between controls of the
-//    window, not when a message box, a menu or another window takes it for a while.
+//    window, not when a message box, a menu or another window takes it for a while;
+//  - the focus arrives without selecting the text, whichever way it comes;
+//  - text enters only through typed keys: paste (keys, menu, middle button), drops and
+//    input-method commits either go through the same key filter or are refused, so no
+//    text the filter would refuse can reach the instrument.
 class EntryField : public QLineEdit
 {
     Q_OBJECT
@@ -19,6 +23,11 @@ public:
     EntryField(int longestTypedText, QWidget *parent);
 
     int longestTypedText() const { return m_longestTypedText; }
+
+    // A text the program writes (read-back, tidying, rewrites): shown from its
+    // beginning, the caret at 0, as the original text boxes showed it; a long text
+    // would otherwise scroll its sign and first digits out of view.
+    void setProgramText(const QString &text);
 
 signals:
     void keyPress(int16_t &keyAscii);
@@ -31,6 +40,9 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:

@@ -78,7 +78,17 @@ std::string EntryFields::text(Field f) const
 
 void EntryFields::setText(Field f, const std::string &t)
 {
-    widget(f)->setText(QString::fromLatin1(t));
+    widget(f)->setProgramText(QString::fromLatin1(t));
+}
+
+std::string EntryFields::textAfterKey(Field f) const
+{
+    // A typed key replaces the selection: the rules judge the text that stays.
+    const EntryField *w = widget(f);
+    QString t = w->text();
+    if (w->hasSelectedText())
+        t.remove(w->selectionStart(), w->selectedText().size());
+    return t.toLatin1().toStdString();
 }
 
 bool EntryFields::holdsValue(Field f) const
@@ -95,15 +105,15 @@ std::string EntryFields::command(Field f) const
     const int16_t model = m_form.profile().ModelIndex;
     switch (f) {
     case Field::Amplitude:
-        return "AMPL " + AmplitudeForLoad(s.Amplitude, model, s.load);
+        return AmplitudeCommand(s, model);
     case Field::Offset:
-        return "OFFS " + OffsetForLoad(s.Offset, model, s.load);
+        return OffsetCommand(s, model);
     case Field::Frequency:
         return FrequencyCommand(s);
     case Field::Symmetry:
         break;
     }
-    return "SYM " + s.Symmetry;
+    return SymmetryCommand(s);
 }
 
 void EntryFields::GotFocus(Field f)
@@ -178,24 +188,32 @@ void EntryFields::KeyPress(Field f, int16_t &keyAscii)
         keyAscii = '.';
         [[fallthrough]];
     case '.':
-        // Judged on the whole text, even the part a typed key would replace.
-        if (text(f).find('.') != std::string::npos)
+        // A "." in the part a typed key would replace does not count: that part goes.
+        if (textAfterKey(f).find('.') != std::string::npos)
             keyAscii = 0;
         return;
-    case '-':
+    case '-': {
         if (f != Field::Offset) {
             keyAscii = 0;
-        } else if (!text(f).empty()) {
+            return;
+        }
+        // Typed only into what will be an empty field; otherwise it makes the value
+        // negative.
+        const std::string rest = textAfterKey(f);
+        if (!rest.empty()) {
             keyAscii = 0;
-            if (text(f).find('-') == std::string::npos && LeadingNumber(text(f)) > 0)
-                setText(f, "-" + text(f));
+            if (rest.find('-') == std::string::npos && LeadingNumber(rest) > 0)
+                setText(f, "-" + rest);
         }
         return;
-    case '+':
+    }
+    case '+': {
         keyAscii = 0;
-        if (f == Field::Offset && LeadingNumber(text(f)) < 0)
-            setText(f, FieldText(std::fabs(static_cast<float>(LeadingNumber(text(f)))), 104));
+        const std::string rest = textAfterKey(f);
+        if (f == Field::Offset && LeadingNumber(rest) < 0)
+            setText(f, FieldText(std::fabs(static_cast<float>(LeadingNumber(rest))), 104));
         return;
+    }
     default:
         if (keyAscii < '0' || keyAscii > '9')
             keyAscii = 0;
@@ -238,9 +256,11 @@ void EntryFields::Commit(Field f)
             // The instrument takes the symmetry only after it has settled on the new
             // frequency: a query in between makes sure it has.
             m_form.Query("OFFS?");
-            m_form.SendCommand(gpib.DeviceHandle, command(Field::Symmetry));
-            ChangeMarks::markField(ui.Symmetry, false);
-            marks.ReleaseApplyIfClean(7);
+            // A companion that did not reach the instrument stays marked, Apply enabled.
+            if (m_form.SendCommand(gpib.DeviceHandle, command(Field::Symmetry))) {
+                ChangeMarks::markField(ui.Symmetry, false);
+                marks.ReleaseApplyIfClean(7);
+            }
             next = ui.Amplitude;
         } else {
             next = m_form.profile().ModelIndex == 2 ? ui.Amplitude : ui.Symmetry;
@@ -250,10 +270,11 @@ void EntryFields::Commit(Field f)
         gpib.processPendingEvents();
         if (ChangeMarks::isFieldMarked(ui.Frequency)) {
             m_form.Query("OFFS?");
-            m_form.SendCommand(gpib.DeviceHandle, command(Field::Frequency));
-            ChangeMarks::markField(ui.Frequency, false);
-            marks.SetGroupMark(5);
-            marks.ReleaseApplyIfClean(5);
+            if (m_form.SendCommand(gpib.DeviceHandle, command(Field::Frequency))) {
+                ChangeMarks::markField(ui.Frequency, false);
+                marks.SetGroupMark(5);
+                marks.ReleaseApplyIfClean(5);
+            }
         }
         next = ui.Amplitude;
         break;

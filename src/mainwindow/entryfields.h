@@ -36,6 +36,7 @@ private:
     EntryField *widget(Field f) const;
     std::string text(Field f) const;
     void setText(Field f, const std::string &text);
+    std::string textAfterKey(Field f) const;
     bool holdsValue(Field f) const;
     std::string command(Field f) const;
 

@@ -10,6 +10,7 @@
 #include "instrument/readback.h"
 #include "instrument/storedsettings.h"
 #include "instrument/validation.h"
+#include "mainwindow/busycursor.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
 #include "version.h"
@@ -128,6 +129,7 @@ void MainForm::Form_Activate()
         m_programEnd.end();
     }
     m_startupRunning = true;
+    const BusyCursor busy;
     m_ui.Menu_InitFG->setText(QString::fromStdString("Initialize " + m_gpib.ModelName));
     for (const OptionItem &o : OptionItems)
         (m_ui.*o.item)->setChecked(OptionValue(m_store.read(section(), o.key, ""), o.fallback));
@@ -278,7 +280,7 @@ std::string MainForm::fieldText(const QWidget *field) const
 
 void MainForm::setFieldText(QWidget *field, const std::string &text)
 {
-    static_cast<QLineEdit *>(field)->setText(QString::fromLatin1(text));
+    static_cast<EntryField *>(field)->setProgramText(QString::fromLatin1(text));
 }
 
 int16_t MainForm::FrequencyMultiplier() const
@@ -316,7 +318,8 @@ SettingsSnapshot MainForm::settings() const
 
 bool MainForm::SendCommand(int16_t &handle, const std::string &text)
 {
-    if (m_closed)
+    // An empty line is a field text that was no number: nothing goes out.
+    if (m_closed || text.empty())
         return false;
     // A device clear first, so that the instrument takes the line from a clean start.
     m_gpib.driver().ibclr(handle);
@@ -343,6 +346,7 @@ void MainForm::ApplySettings()
 {
     if (m_closed)
         return;
+    const BusyCursor busy;
     if (!ValidateSettings(0))
         return;
     // A line that did not reach the instrument leaves its changes marked and Apply enabled.
@@ -461,6 +465,7 @@ void MainForm::ReadOutputState()
 
 void MainForm::ReadAllSettings()
 {
+    const BusyCursor busy;
     ReadAmplitude();
     ReadOffset();
     ReadFrequency();
@@ -477,6 +482,7 @@ void MainForm::ReadAllSettings()
 
 void MainForm::RefreshFromInstrument()
 {
+    const BusyCursor busy;
     SuppressEvents = true;
     ReadAmplitude();
     ReadOffset();
@@ -534,6 +540,15 @@ void MainForm::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
     QMainWindow::closeEvent(event);
+}
+
+bool MainForm::focusNextPrevChild(bool next)
+{
+    QWidget *target = m_ui.nextInTabChain(focusWidget(), next);
+    if (!target)
+        return QMainWindow::focusNextPrevChild(next);
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void MainForm::changeEvent(QEvent *event)

@@ -184,6 +184,42 @@ void MainFormUi::setupUi(QMainWindow *window)
     // first; the button keeps its underlined A but no shortcut of its own.
     Button_Apply->setShortcut(QKeySequence());
 
+    // Screen readers and automation would otherwise name every control after the
+    // "Settings" frame it sits in.
+    const struct
+    {
+        QWidget *control;
+        const char *name;
+        const char *description;
+    } accessible[] = {
+        {Amplitude, "Amplitude", "Amplitude in volts, for the load chosen below"},
+        {Offset, "Offset", "Offset in volts, for the load chosen below; may be negative"},
+        {Frequency, "Frequency", "Frequency in the unit chosen below"},
+        {Symmetry, "Symmetry", "Symmetry of the waveform in percent"},
+        {Frame3, "Load", "The load the output drives"},
+        {OutInto[0], "Open Circuit", "Load: open circuit"},
+        {OutInto[1], "50 Ohms", "Load: 50 ohms"},
+        {Frame4, "Waveform", "The waveform of the output"},
+        {WaveFunction[0], "Sine", "Waveform: sine"},
+        {WaveFunction[1], "Square", "Waveform: square"},
+        {WaveFunction[2], "Triangle", "Waveform: triangle"},
+        {Frame5, "Frequency unit", "The unit of the frequency"},
+        {FreqMult[0], "Hz", "Frequency unit: hertz"},
+        {FreqMult[1], "kHz", "Frequency unit: kilohertz"},
+        {FreqMult[2], "MHz", "Frequency unit: megahertz"},
+        {ActualOutput, "Output", "Whether the instrument's output is on"},
+        {Button_Refresh, "Refresh", "Read the instrument's settings back"},
+        {Button_Apply, "Apply", "Send every setting to the instrument"},
+        {Button_SaveSettings, "Save Settings", "Store the instrument's settings for this model"},
+        {Button_LoadSavedSettings, "Load Settings", "Send the stored settings to the instrument"},
+    };
+    for (const auto &a : accessible) {
+        a.control->setAccessibleName(QString::fromLatin1(a.name));
+        a.control->setAccessibleDescription(QString::fromLatin1(a.description));
+    }
+    // Its caption says what it will do, and is its name.
+    Button_ToggleOutput->setAccessibleDescription(QStringLiteral("Switch the instrument's output on or off"));
+
     QMenuBar *bar = window->menuBar();
     Menu_Settings = bar->addMenu(QStringLiteral("&Settings"));
     Menu_Settings->setObjectName(QStringLiteral("Menu_Settings"));
@@ -216,7 +252,39 @@ void MainFormUi::setupUi(QMainWindow *window)
         order[i]->setProperty("TabIndex", tabIndex[i]);
         if (i > 0)
             QWidget::setTabOrder(order[i - 1], order[i]);
+        // Options of one frame share a stop.
+        auto *radio = qobject_cast<QRadioButton *>(order[i]);
+        if (radio && !m_tabStops.empty() && m_tabStops.back().front()->parentWidget() == radio->parentWidget())
+            m_tabStops.back().push_back(radio);
+        else
+            m_tabStops.push_back({order[i]});
     }
 
     window->setFixedSize(client->width(), client->height() + bar->sizeHint().height());
+}
+
+QWidget *MainFormUi::nextInTabChain(const QWidget *from, bool forward) const
+{
+    const auto stopOf = [this](const QWidget *w) {
+        for (size_t i = 0; i < m_tabStops.size(); ++i)
+            if (std::find(m_tabStops[i].begin(), m_tabStops[i].end(), w) != m_tabStops[i].end())
+                return static_cast<int>(i);
+        return -1;
+    };
+    const int start = stopOf(from);
+    if (start < 0)
+        return nullptr;
+    const int n = static_cast<int>(m_tabStops.size());
+    for (int step = 1; step < n; ++step) {
+        const auto &stop = m_tabStops[static_cast<size_t>((start + (forward ? step : n - step)) % n)];
+        QWidget *target = stop.front();
+        for (QWidget *w : stop) {
+            const auto *radio = qobject_cast<const QRadioButton *>(w);
+            if (radio && radio->isChecked())
+                target = w;
+        }
+        if (target->isEnabled() && target->isVisible())
+            return target;
+    }
+    return nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 class CircleShape;
 class EntryField;
@@ -13,12 +14,19 @@ class QMainWindow;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QWidget;
 
 // Every control of the main window, by the names the handlers use. Built once, with the
 // positions and sizes of the original form (twips at 15 per pixel), and never resized.
 struct MainFormUi
 {
     void setupUi(QMainWindow *window);
+
+    // Where Tab (forward) or Shift+Tab goes from `from`: each option group is one stop,
+    // and the focus lands on its selected option, so that an arrow key or Space then
+    // acts on that one. Disabled and hidden controls are passed over; nullptr when
+    // `from` is not in the chain.
+    QWidget *nextInTabChain(const QWidget *from, bool forward) const;
 
     QGroupBox *Frame2 = nullptr;
     QFrame *Frame3 = nullptr;
@@ -62,4 +70,8 @@ struct MainFormUi
     QAction *Menu_ConfirmOnOff = nullptr;
     QAction *Menu_About = nullptr;
     QAction *Menu_Exit = nullptr;
+
+private:
+    // The tab stops in order; a group's stop lists its options in tab order.
+    std::vector<std::vector<QWidget *>> m_tabStops;
 };

@@ -259,6 +259,59 @@ save-at-exit)
     stored | grep -qx 'Save%20settings%20at%20Exit=True' || fail "the option was not stored"
     stored | grep -qx 'Amplitude=1.000' || fail "the settings were not saved"
     ;;
+paste-refused)
+    # Neither the clipboard (Shift+Insert) nor the X selection (middle button) gets
+    # into a field: Enter then has nothing to send.
+    command -v xclip >/dev/null 2>&1 || fail "xclip is not installed"
+    start "sim:FG5010@5"
+    main_window "Wavedial FG5010, v1.31 / QW"
+    started 5
+    printf '5;OUT ON' | xclip -selection clipboard
+    printf '2;OUT ON' | xclip -selection primary
+    mark=$(lines)
+    amplitude
+    keys shift+Insert
+    xdotool click 2
+    keys Return
+    sleep 0.5
+    since "$mark" | grep -q '^write' && fail "a paste reached the bus: $(since "$mark")"
+    exit_program
+    ;;
+tab-then-type)
+    # Tab into Offset selects nothing: the digit goes in front of "0.000", and 20 V is
+    # out of range, where a selected text would have been replaced by "2" and sent.
+    start "sim:FG5010@5"
+    main_window "Wavedial FG5010, v1.31 / QW"
+    started 5
+    mark=$(lines)
+    amplitude
+    keys Tab
+    type_text "2"
+    keys Return
+    box "Setting Error" >/dev/null
+    keys Escape
+    has "write 5 OFFS 2" && fail "the typed digit replaced the offset"
+    focus "$wid"
+    exit_program
+    ;;
+marked-group)
+    # An option click marks its group: the buttons show the change colour on screen.
+    command -v convert >/dev/null 2>&1 || fail "ImageMagick is not installed"
+    start "sim:FG5010@5"
+    main_window "Wavedial FG5010, v1.31 / QW"
+    started 5
+    keys alt+q # Square
+    sleep 0.5
+    import -window "$wid" "$work/marked.png" || fail "no screenshot"
+    shot "$wid" "marked-group"
+    # Inside "Sine" (16 to 70 across), right of its caption.
+    pixel=$(convert "$work/marked.png" -format "%[pixel:p{66,$((126 + menu))}]" info:)
+    case "$pixel" in
+    "srgb(255,128,128)" | "#FF8080"*) ;;
+    *) fail "the marked option shows $pixel" ;;
+    esac
+    exit_program
+    ;;
 no-instrument)
     start "sim:"
     b=$(box "Initialization Error 14")

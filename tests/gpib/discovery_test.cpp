@@ -243,7 +243,8 @@ TEST(ModelName, IsCutBetweenTheFirstSlashAndTheFirstComma)
         {"ID SIM/AFG5102,V2.1", "AFG5102"},
         {"ID TEKTRONIX/FG5010,FV:1.2", "FG5010"},
         {"junk/AFG5102,x/y,z", "AFG5102"},
-        {"ID AFG5102,V1", ""},
+        {"AFG5101,x", "AFG5101"}, // no slash: from the start
+        {"ID AFG5102,V1", "ID AFG5102"},
         {"ID TEK/AFG5102", ""},
         {"ID A,B/C", ""},
         {"/,", ""},

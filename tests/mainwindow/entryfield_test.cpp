@@ -127,30 +127,4 @@ TEST(EntryField, DoubleClickIsReported)
     EXPECT_EQ(doubled.count(), 1);
 }
 
-TEST(EntryField, ItsContextMenuOffersNoPaste)
-{
-    Fields f;
-    QApplication::clipboard()->setText(QStringLiteral("99"));
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
-                            f.first->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(f.first, &event);
-    QMenu *menu = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *m = qobject_cast<QMenu *>(w); m && m->isVisible())
-            menu = m;
-    }
-    ASSERT_NE(menu, nullptr);
-    // Actions are known by their key: the menu's texts are translated.
-    QStringList keys;
-    for (QAction *a : menu->actions())
-        keys << a->text().section(QLatin1Char('\t'), 1);
-    const auto key = [](QKeySequence::StandardKey k) {
-        return QKeySequence(k).toString(QKeySequence::NativeText);
-    };
-    EXPECT_FALSE(keys.contains(key(QKeySequence::Paste)));
-    EXPECT_TRUE(keys.contains(key(QKeySequence::Copy)));
-    EXPECT_TRUE(keys.contains(key(QKeySequence::Cut)));
-    menu->close();
-}
-
 } // namespace

@@ -104,16 +104,6 @@ TEST(FieldKeys, ClipboardKeysAreRefused)
     EXPECT_EQ(QApplication::clipboard()->text(), "99");
 }
 
-TEST(FieldKeys, MinusOverTheWholeSelectedTextNegatesIt)
-{
-    Typing h;
-    EntryField *f = h.enter(h.ui().Offset, "2");
-    f->selectAll();
-    QTest::keyClick(f, Qt::Key_Minus);
-    EXPECT_EQ(f->text(), "-2");
-    EXPECT_TRUE(Typing::marked(f));
-}
-
 TEST(FieldKeys, EditingKeysKeepWorking)
 {
     Typing h;
