@@ -3,7 +3,7 @@
 #include "benchsupport.h"
 
 #include "about/shell.h"
-#include "app/settingsstore.h"
+#include "instrument/settingsstore.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/mainform.h"
@@ -31,7 +31,7 @@ struct Window
     {
         populateSimBus(bus, *parseSimListeners("FG5010@5"));
         form.Form_Load();
-        form.RefreshFromInstrument();
+        form.controller().RefreshFromInstrument();
         for (QAction *a : form.ui().Menu_Settings->actions())
             a->setChecked(false);
     }
@@ -55,8 +55,9 @@ void EnterCommit(benchmark::State &state)
     int i = 0;
     for (auto _ : state) {
         amplitude->setText(QString::number(1 + (i++ % 2)));
-        ChangeMarks::markField(amplitude, true);
-        w.form.fields().Commit(EntryFields::Field::Amplitude);
+        w.form.markField(Field::Amplitude, true);
+        int16_t enter = 13;
+        w.form.controller().KeyPress(Field::Amplitude, enter);
     }
     if (w.boxes.shown)
         state.SkipWithError("a box was shown");
@@ -67,7 +68,7 @@ void Apply(benchmark::State &state)
 {
     Window w;
     for (auto _ : state)
-        w.form.ApplySettings();
+        w.form.controller().ApplySettings();
     if (w.boxes.shown)
         state.SkipWithError("a box was shown");
 }

@@ -2,7 +2,7 @@
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
-#include "app/settingsstore.h"
+#include "instrument/settingsstore.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"

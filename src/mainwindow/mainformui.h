@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/mainview.h"
+
 #include <array>
 #include <vector>
 
@@ -27,6 +29,14 @@ struct MainFormUi
     // acts on that one. Disabled and hidden controls are passed over; nullptr when
     // `from` is not in the chain.
     QWidget *nextInTabChain(const QWidget *from, bool forward) const;
+
+    // The check-marked option items, in menu order.
+    QAction *optionItem(Option o) const
+    {
+        QAction *const items[] = {Menu_StartSaved,    Menu_SaveAtExit,      Menu_ApplyOptions,
+                                  Menu_TurnOffOutput, Menu_TurnOffAtChange, Menu_ConfirmOnOff};
+        return items[static_cast<int>(o)];
+    }
 
     QGroupBox *Frame2 = nullptr;
     QFrame *Frame3 = nullptr;

@@ -192,18 +192,18 @@ TEST(ProgramStart, OnAPrologixControllerItRunsAsOnTheSimulatedBus)
                                 "prologix:127.0.0.1:" + std::to_string(sim.port));
     ProgramOnController program;
     program.form->Form_Load();
-    program.form->Form_Activate();
+    program.form->controller().Form_Activate();
 
     FormHarness local("OTHER@3,AFG5102@9");
     local.form->Form_Load();
-    local.form->Form_Activate();
+    local.form->controller().Form_Activate();
 
     EXPECT_TRUE(program.boxes.boxes.empty());
     EXPECT_EQ(program.gpib->ModelName, "AFG5102");
     EXPECT_EQ(program.form->windowTitle(), local.form->windowTitle());
     EXPECT_EQ(program.form->ui().Amplitude->text(), local.form->ui().Amplitude->text());
     EXPECT_EQ(program.form->ui().Frequency->text(), local.form->ui().Frequency->text());
-    EXPECT_TRUE(program.form->StartupDone);
+    EXPECT_TRUE(program.form->controller().StartupDone);
 
     std::vector<std::string> expected = local.trace;
     std::erase(expected, "ren");

@@ -304,8 +304,8 @@ marked-group)
     sleep 0.5
     import -window "$wid" "$work/marked.png" || fail "no screenshot"
     shot "$wid" "marked-group"
-    # Inside "Sine" (16 to 70 across), right of its caption.
-    pixel=$(convert "$work/marked.png" -format "%[pixel:p{66,$((126 + menu))}]" info:)
+    # Inside the "Sine" button, between its circle and its caption (not the frame).
+    pixel=$(convert "$work/marked.png" -format "%[pixel:p{33,$((126 + menu))}]" info:)
     case "$pixel" in
     "srgb(255,128,128)" | "#FF8080"*) ;;
     *) fail "the marked option shows $pixel" ;;

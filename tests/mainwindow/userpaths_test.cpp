@@ -42,9 +42,9 @@ struct User : LoadedForm
     {
         EntryField *f = field(name);
         ui().Button_ToggleOutput->setFocus();
-        form->SuppressEvents = true;
+        controller().SuppressEvents = true;
         f->setProgramText(QString::fromLatin1(before));
-        form->SuppressEvents = false;
+        controller().SuppressEvents = false;
         f->setFocus();
         return f;
     }
@@ -225,10 +225,10 @@ TEST(Groups, AMarkedGroupColoursItsButtonsOnScreen)
 TEST(Tab, IntoAGroupLandsOnItsSelectedOption)
 {
     User h;
-    h.form->SuppressEvents = true;
+    h.controller().SuppressEvents = true;
     h.ui().WaveFunction[1]->setChecked(true);
     h.ui().FreqMult[0]->setChecked(true);
-    h.form->SuppressEvents = false;
+    h.controller().SuppressEvents = false;
     const struct
     {
         QWidget *from;
@@ -294,7 +294,7 @@ TEST(Companion, AFailedCompanionStaysMarked)
     QTest::keyClick(f, Qt::Key_Return);
     ASSERT_TRUE(h.wrote("FREQ 2E+"));
     EXPECT_FALSE(h.wrote("SYM"));
-    EXPECT_TRUE(ChangeMarks::isFieldMarked(s));
+    EXPECT_TRUE(h.form->isFieldMarked(Field::Symmetry));
     EXPECT_TRUE(h.ui().Button_Apply->isEnabled());
 }
 

@@ -9,7 +9,7 @@
 #include "support/recordingshell.h"
 #include "support/scriptedservices.h"
 
-#include "app/settingsstore.h"
+#include "instrument/settingsstore.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/mainform.h"

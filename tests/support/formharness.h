@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settingsstore.h"
+#include "instrument/settingsstore.h"
 #include "mainwindow/mainform.h"
 #include "support/gpibharness.h"
 #include "support/recordingshell.h"
@@ -24,7 +24,7 @@ struct FormHarness : GpibHarness
     }
 
     MainFormUi &ui() { return form->ui(); }
-    ChangeMarks &marks() { return form->marks(); }
+    Controller &controller() { return form->controller(); }
 
     RecordingShell shell;
     QTemporaryDir storeFolder;

@@ -1,4 +1,4 @@
-#include "app/settingsstore.h"
+#include "instrument/settingsstore.h"
 
 #include "version.h"
 

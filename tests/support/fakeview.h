@@ -1,0 +1,151 @@
+#pragma once
+
+#include "instrument/controller.h"
+#include "instrument/settingsstore.h"
+#include "support/gpibharness.h"
+
+#include <QTemporaryDir>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The main window as plain variables, with the window's event habits: a program write
+// of a field runs its change handler, a selected option its click handler, and moving
+// the focus between fields runs focus lost and focus received.
+struct FakeView final : MainView
+{
+    std::array<std::string, 4> text;
+    std::array<bool, 4> fieldEnabled{true, true, true, true};
+    std::array<int, 3> option{0, 0, 0}; // load, waveform, unit
+    std::array<bool, 6> checked{};
+    std::array<bool, 4> fieldMark{};
+    std::array<bool, 3> groupMark{};
+    std::array<bool, 3> enabled{false, true, true}; // apply, save, load saved
+    std::optional<FocusTarget> focus;
+    std::string title, initCaption;
+    bool outputShown = false;
+    std::vector<std::string> aboutSheets;
+    int busy = 0, busiest = 0;
+    std::optional<std::pair<size_t, size_t>> selection; // start, length
+    Controller *controller = nullptr;
+
+    static size_t at(Field f) { return static_cast<size_t>(f); }
+    static size_t at(Group g) { return static_cast<size_t>(g) - 3; }
+
+    std::string fieldText(Field f) const override { return text[at(f)]; }
+    std::string fieldTextAfterKey(Field f) const override
+    {
+        std::string t = text[at(f)];
+        if (selection)
+            t.erase(selection->first, selection->second);
+        return t;
+    }
+    void setFieldText(Field f, const std::string &t) override
+    {
+        const bool changed = text[at(f)] != t;
+        text[at(f)] = t;
+        if (changed && controller)
+            controller->Change(f);
+    }
+    void setFieldEnabled(Field f, bool e) override { fieldEnabled[at(f)] = e; }
+    int selectedOption(Group g) const override { return option[at(g)]; }
+    void selectOption(Group g, int index) override
+    {
+        const bool changed = option[at(g)] != index;
+        option[at(g)] = index;
+        if (changed && controller)
+            controller->OptionClick(g);
+    }
+    bool isChecked(Option o) const override { return checked[static_cast<size_t>(o)]; }
+    void setChecked(Option o, bool c) override { checked[static_cast<size_t>(o)] = c; }
+    bool isFieldMarked(Field f) const override { return fieldMark[at(f)]; }
+    void markField(Field f, bool m) override { fieldMark[at(f)] = m; }
+    bool isGroupMarked(Group g) const override { return groupMark[at(g)]; }
+    void markGroup(Group g, bool m) override { groupMark[at(g)] = m; }
+    void setCommandEnabled(Command c, bool e) override { enabled[static_cast<size_t>(c)] = e; }
+    void moveFocus(FocusTarget t) override
+    {
+        if (focus && *focus != FocusTarget::ToggleOutput && controller)
+            controller->LostFocus(static_cast<Field>(*focus));
+        focus = t;
+        if (t != FocusTarget::ToggleOutput && controller)
+            controller->GotFocus(static_cast<Field>(t));
+    }
+    void setTitle(const std::string &t) override { title = t; }
+    void setInitCaption(const std::string &c) override { initCaption = c; }
+    void showOutputState(bool on) override { outputShown = on; }
+    void showAbout(const std::string &sheet) override { aboutSheets.push_back(sheet); }
+    void beginBusy() override { busiest = std::max(busiest, ++busy); }
+    void endBusy() override { --busy; }
+};
+
+// The controller on a simulated bus with the fake window, scripted boxes, the test clock
+// and a real settings file.
+struct ControllerHarness : GpibHarness
+{
+    explicit ControllerHarness(const std::string &listeners = "FG5010@5",
+                               const QString &sharedStore = QString())
+        : GpibHarness(listeners),
+          store(sharedStore.isEmpty() ? folder.filePath(QStringLiteral("Wavedial.conf")) : sharedStore)
+    {
+        view.controller = &c;
+    }
+
+    // Loaded and started with no option checked; the start's traffic is forgotten.
+    void start(std::array<bool, 6> options = {})
+    {
+        c.Form_Load();
+        boxes.answers.push_back(MessageBoxService::Answer::Ok);
+        c.Form_Activate();
+        boxes.answers.clear();
+        view.checked = options;
+        trace.clear();
+        start_ = clock.now();
+    }
+
+    // The user in field `f`, which holds `before`, then types `keys` (Enter as '\r').
+    void type(Field f, const std::string &keys)
+    {
+        for (char k : keys) {
+            auto key = static_cast<int16_t>(k == '\r' ? 13 : k);
+            c.KeyPress(f, key);
+            if (key == 0)
+                continue;
+            std::string t = view.fieldTextAfterKey(f);
+            view.selection.reset();
+            if (key == 8) {
+                if (!t.empty())
+                    t.pop_back();
+            } else {
+                t += static_cast<char>(key);
+            }
+            view.setFieldText(f, t);
+        }
+    }
+    void enter(Field f, const std::string &before)
+    {
+        view.moveFocus(FocusTarget::ToggleOutput);
+        c.SuppressEvents = true;
+        view.setFieldText(f, before);
+        c.SuppressEvents = false;
+        view.moveFocus(static_cast<FocusTarget>(f));
+    }
+
+    std::vector<std::string> writes() const
+    {
+        std::vector<std::string> w;
+        for (const std::string &line : trace)
+            if (line.starts_with("write "))
+                w.push_back(line.substr(line.find(' ', 6) + 1));
+        return w;
+    }
+    void unplug(int address = 5) { bus.attach(address, nullptr); }
+
+    QTemporaryDir folder;
+    SettingsStore store;
+    FakeView view;
+    Controller c{view, gpib, boxes, programEnd, store};
+    Clock::Duration start_{};
+};
