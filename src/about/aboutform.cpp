@@ -20,24 +20,6 @@ namespace {
 constexpr int ClientWidth = 8325;
 constexpr int ClientHeight = 9030;
 
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setTextFormat(Qt::PlainText);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    l->setGeometry(geometry);
-    return l;
-}
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect geometry)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
-    return b;
-}
-
 QWidget *line(QWidget *parent, const char *name, const QColor &color, QRect geometry)
 {
     auto *w = new QWidget(parent);
@@ -91,25 +73,25 @@ void AboutForm::setupUi(const std::string &specSheet)
     setFixedSize(twips(ClientWidth), twips(ClientHeight));
     setModal(true);
 
-    picIcon = label(this, "picIcon", QString(), twipsRect(240, 240, 540, 540));
+    picIcon = formLabel(this, "picIcon", QString(), twipsRect(240, 240, 540, 540));
     picIcon->setPixmap(programIconPixmap(32));
 
     Label_Title =
-        label(this, "Label_Title", QString::fromUtf8(AppTitle), twipsRect(1050, 240, 7125, 240));
-    Label_Version = label(this, "Label_Version", QString::fromStdString(VersionText()),
+        formLabel(this, "Label_Title", QString::fromUtf8(AppTitle), twipsRect(1050, 240, 7125, 240));
+    Label_Version = formLabel(this, "Label_Version", QString::fromStdString(VersionText()),
                           twipsRect(1050, 540, 7125, 225));
 
     const QString sheet = QString::fromStdString(specSheet);
-    Label_Description = label(this, "Label_Description", sheet, twipsRect(1080, 900, 7125, 6615));
+    Label_Description = formLabel(this, "Label_Description", sheet, twipsRect(1080, 900, 7125, 6615));
     Label_Description->setWordWrap(false);
     Label_Description->setFont(fittingSheetFont(sheet, Label_Description->size()));
 
-    Label_WrittenBy = label(this, "Label_WrittenBy", QString::fromUtf8(CreditLine),
+    Label_WrittenBy = formLabel(this, "Label_WrittenBy", QString::fromUtf8(CreditLine),
                             twipsRect(1050, 7680, 7125, 225));
 
     QFont link = formFont(8.25);
     link.setUnderline(true);
-    Label_Email = label(this, "Label_Email", QString::fromUtf8(ContactEmailAddress),
+    Label_Email = formLabel(this, "Label_Email", QString::fromUtf8(ContactEmailAddress),
                         twipsRect(1050, 7980, 1245, 225));
     Label_Email->setFont(link);
     // Wide enough for the whole address, so that all of it can be clicked.
@@ -126,10 +108,10 @@ void AboutForm::setupUi(const std::string &specSheet)
     Line1[1] = line(this, "Line1(1)", QColor(128, 128, 128),
                     QRect(twips(90), ruleTop, ruleEnd - twips(90), 1));
 
-    Button_CheckUpdate = button(this, "Button_CheckUpdate", QStringLiteral("Check for &Updates"),
+    Button_CheckUpdate = formButton(this, "Button_CheckUpdate", QStringLiteral("Check for &Updates"),
                                 twipsRect(120, 8520, 1935, 375));
     Button_Close =
-        button(this, "Button_Close", QStringLiteral("&Close"), twipsRect(6960, 8520, 1260, 345));
+        formButton(this, "Button_Close", QStringLiteral("&Close"), twipsRect(6960, 8520, 1260, 345));
     // Enter closes (the default button, which the dialog also gives the focus); Esc
     // closes through the dialog's own reject.
     Button_Close->setDefault(true);

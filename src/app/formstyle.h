@@ -15,6 +15,16 @@ inline QRect twipsRect(int left, int top, int width, int height)
     return {twips(left), twips(top), twips(width), twips(height)};
 }
 
+class QLabel;
+class QPushButton;
+class QString;
+class QWidget;
+
+// A label of a form: plain text, from its top left corner, at `geometry` (pixels).
+QLabel *formLabel(QWidget *parent, const char *name, const QString &text, QRect geometry);
+// A command button of a form at `geometry` (pixels).
+QPushButton *formButton(QWidget *parent, const char *name, const QString &caption, QRect geometry);
+
 // The forms' font: MS Sans Serif where it is installed, the system's sans-serif face
 // otherwise.
 QFont formFont(qreal points, bool bold = false);

@@ -82,8 +82,10 @@ void Controller::Form_Activate()
     SavedSettingsExist = OptionValue(m_store.read(section(), "Saved Exist", ""), false);
     if (!SavedSettingsExist)
         m_view.setCommandEnabled(Command::LoadSaved, false);
+    // Nothing has read the output yet, so what the window shows proves nothing: the
+    // option promises an output that is off, so switch it off whatever it shows.
     if (m_view.isChecked(Option::TurnOffOutput))
-        SwitchOutputOffAtStart();
+        SwitchOutputOff();
     else
         ReadOutputState();
     // The user may close the window while the start-up waits on the bus.
@@ -101,17 +103,6 @@ void Controller::Form_Activate()
     }
     StartupDone = true;
     m_startupRunning = false;
-}
-
-void Controller::SwitchOutputOffAtStart()
-{
-    // Nothing has read the output yet, so what the window shows proves nothing: the
-    // option promises an output that is off, so switch it off whatever it shows.
-    if (!SendCommand(m_gpib.DeviceHandle, "OUT OFF"))
-        return;
-    OutputIsOn = false;
-    ShowOutputState();
-    m_gpib.Delay(1.0f);
 }
 
 void Controller::Form_Unload()
@@ -269,8 +260,12 @@ void Controller::ApplySettings()
 
 void Controller::TurnOutputOff()
 {
-    if (!OutputIsOn)
-        return;
+    if (OutputIsOn)
+        SwitchOutputOff();
+}
+
+void Controller::SwitchOutputOff()
+{
     // If the command did not go through the output is still on: nothing to wait for.
     if (!SendCommand(m_gpib.DeviceHandle, "OUT OFF"))
         return;

@@ -118,7 +118,9 @@ public:
 
 private:
     void Commit(Field f);
-    void SwitchOutputOffAtStart();
+    // "OUT OFF", then a second for the output to settle.
+    void SwitchOutputOff();
+    void ReadSymmetryOrFifty();
     void ShowOutputState();
     void ReadAmplitude();
     void ReadOffset();

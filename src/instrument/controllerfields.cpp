@@ -79,6 +79,16 @@ void Controller::ReadSymmetry()
     m_view.setFieldText(Field::Symmetry, FieldText(symmetry, 2));
 }
 
+void Controller::ReadSymmetryOrFifty()
+{
+    // The AFG5101 and PFG5105 have no symmetry query: asking would cost a timeout and an
+    // error box on every save.
+    if (m_profile.ModelIndex == 2)
+        m_view.setFieldText(Field::Symmetry, "50");
+    else
+        ReadSymmetry();
+}
+
 void Controller::ReadOutputState()
 {
     OutputIsOn = OutputOnFromReply(Query("OUT?"));
@@ -92,12 +102,7 @@ void Controller::ReadAllSettings()
     ReadOffset();
     ReadFrequency();
     ReadFunction();
-    // The AFG5101 and PFG5105 have no symmetry query: asking would cost a timeout and an
-    // error box on every save.
-    if (m_profile.ModelIndex == 2)
-        m_view.setFieldText(Field::Symmetry, "50");
-    else
-        ReadSymmetry();
+    ReadSymmetryOrFifty();
     ReadOutputState();
     m_gpib.processPendingEvents();
 }
@@ -110,10 +115,7 @@ void Controller::RefreshFromInstrument()
     ReadOffset();
     ReadFunction();
     ReadFrequency();
-    if (m_profile.ModelIndex == 2)
-        m_view.setFieldText(Field::Symmetry, "50");
-    else
-        ReadSymmetry();
+    ReadSymmetryOrFifty();
     ReadOutputState();
     ClearChangeMarks();
     UpdateCommandStates(-1);

@@ -30,8 +30,7 @@ enum class Anchor { Left, Right };
 QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry,
               Anchor anchor, bool bold = false)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
+    QLabel *l = formLabel(parent, name, text, geometry);
     l->setFont(formFont(12, bold));
     const int width = std::max(geometry.width(), l->sizeHint().width());
     if (anchor == Anchor::Right) {
@@ -39,6 +38,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geom
         l->setAlignment(Qt::AlignRight | Qt::AlignTop);
     } else {
         geometry.setWidth(width);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
     l->setGeometry(geometry);
     return l;
@@ -87,9 +87,7 @@ QRadioButton *option(QFrame *frame, const QString &name, const QString &caption,
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect geometry)
 {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
+    QPushButton *b = formButton(parent, name, caption, geometry);
     b->setAutoDefault(false);
     return b;
 }
