@@ -1,6 +1,6 @@
 // Cost of one setting command plus one query round trip on the simulated bus, through
 // the same driver wrappers that real hardware uses. Target: under 100 us of our time.
-#include "gpib/clock.h"
+#include "bus/clock.h"
 #include "gpib/driver.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"

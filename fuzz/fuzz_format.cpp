@@ -3,8 +3,8 @@
 // number text must read back to the same text.
 #include "fuzzcheck.h"
 
-#include "gpib/format.h"
-#include "gpib/numberparse.h"
+#include "text/format.h"
+#include "text/numberparse.h"
 
 #include <cmath>
 #include <cstddef>

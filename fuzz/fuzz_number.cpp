@@ -2,7 +2,7 @@
 // blanks in front change nothing.
 #include "fuzzcheck.h"
 
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 
 #include <cmath>
 #include <cstddef>

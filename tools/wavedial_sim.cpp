@@ -1,7 +1,7 @@
 // The simulated bus as a network instrument: a Prologix-compatible GPIB-Ethernet
 // controller with simulated instruments behind it, for WAVEDIAL_GPIB=prologix:HOST:PORT.
 //   wavedial-sim [--listen ADDRESS:PORT] [--trace FILE] [--no-fndl] [KIND@ADDRESS,...]
-#include "gpib/clock.h"
+#include "bus/clock.h"
 #include "sim/prologixserver.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"

@@ -1,7 +1,7 @@
 #include "about/specsheet.h"
 
-#include "gpib/format.h"
-#include "gpib/numberparse.h"
+#include "text/format.h"
+#include "text/numberparse.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "app/busselection.h"
 
 #include "gpib/messagebox.h"
-#include "gpib/systemlibrary.h"
+#include "bus/systemlibrary.h"
 #include "sim/simbus.h"
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gpib/backend.h"
-#include "gpib/clock.h"
-#include "gpib/prologix.h"
+#include "bus/backend.h"
+#include "bus/clock.h"
+#include "bus/prologix.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
 

@@ -1,6 +1,6 @@
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include <algorithm>
 #include <cctype>

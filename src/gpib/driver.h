@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/backend.h"
+#include "bus/backend.h"
 
 #include <cstdint>
 #include <span>

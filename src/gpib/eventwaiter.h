@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/clock.h"
+#include "bus/clock.h"
 
 // How a wait on the bus keeps the window alive: the program has one thread, and while it
 // waits for an instrument the user may still click and type. The running program uses the

@@ -1,7 +1,7 @@
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include <chrono>
 

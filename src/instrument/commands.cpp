@@ -1,6 +1,6 @@
 #include "instrument/commands.h"
 
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 
 #include <array>
 #include <charconv>

@@ -3,7 +3,7 @@
 #include "about/specsheet.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 #include "instrument/commands.h"
 #include "instrument/readback.h"
 #include "instrument/settingsstore.h"

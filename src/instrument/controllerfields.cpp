@@ -2,7 +2,7 @@
 #include "instrument/controller.h"
 
 #include "gpib/gpibmodule.h"
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 #include "instrument/commands.h"
 #include "instrument/readback.h"
 

@@ -1,8 +1,8 @@
 #include "instrument/readback.h"
 
-#include "gpib/format.h"
-#include "gpib/numberparse.h"
-#include "gpib/text.h"
+#include "text/format.h"
+#include "text/numberparse.h"
+#include "text/trim.h"
 
 #include <cmath>
 

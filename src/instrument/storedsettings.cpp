@@ -1,6 +1,6 @@
 #include "instrument/storedsettings.h"
 
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 #include "instrument/readback.h"
 
 #include <cmath>

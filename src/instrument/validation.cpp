@@ -1,7 +1,7 @@
 #include "instrument/validation.h"
 
-#include "gpib/format.h"
-#include "gpib/numberparse.h"
+#include "text/format.h"
+#include "text/numberparse.h"
 #include "instrument/commands.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "sim/prologixadapter.h"
 
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include "sim/simbus.h"
 

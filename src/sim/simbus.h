@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gpib/handlebackend.h"
-#include "gpib/clock.h"
+#include "bus/handlebackend.h"
+#include "bus/clock.h"
 #include "sim/simdevice.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "sim/simcommand.h"
 
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include <array>
 #include <cctype>

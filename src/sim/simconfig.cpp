@@ -3,7 +3,7 @@
 #include "sim/simbus.h"
 #include "sim/simfunctiongenerator.h"
 
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include <charconv>
 #include <set>

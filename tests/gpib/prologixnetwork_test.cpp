@@ -1,7 +1,7 @@
 // The backend over real links: loopback TCP against wavedial-sim, as a user would run them,
 // and a serial port (a pseudo-terminal) with the simulated controller at its far end.
 #include "gpib/driver.h"
-#include "gpib/prologix.h"
+#include "bus/prologix.h"
 #include "sim/prologixadapter.h"
 #include "support/simharness.h"
 #include "support/simprocess.h"

@@ -1,4 +1,4 @@
-#include "gpib/systemlibrary.h"
+#include "bus/systemlibrary.h"
 
 #include "gpib/driver.h"
 #include "support/paramname.h"

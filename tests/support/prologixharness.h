@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gpib/driver.h"
-#include "gpib/prologix.h"
+#include "bus/prologix.h"
 #include "sim/prologixadapter.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gpib/backend.h"
-#include "gpib/clock.h"
+#include "bus/backend.h"
+#include "bus/clock.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/clock.h"
+#include "bus/clock.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/messagebox.h"
 

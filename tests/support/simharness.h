@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/clock.h"
+#include "bus/clock.h"
 #include "gpib/driver.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"

@@ -1,6 +1,6 @@
-#include "gpib/prologix.h"
+#include "bus/prologix.h"
 
-#include "gpib/text.h"
+#include "text/trim.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "gpib/format.h"
+#include "text/format.h"
 
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "gpib/numberparse.h"
+#include "text/numberparse.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 // The two ways to a Prologix-compatible controller: the GPIB-Ethernet box over TCP, and
 // the GPIB-USB adapter or an AR488 over a (virtual) serial port. Both are used from the
 // calling thread alone, with Qt's blocking waits: no event loop is needed.
-#include "gpib/prologix.h"
+#include "bus/prologix.h"
 
 #include <QHostAddress>
 #include <QSerialPort>

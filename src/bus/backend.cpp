@@ -1,4 +1,4 @@
-#include "gpib/backend.h"
+#include "bus/backend.h"
 
 #include <array>
 

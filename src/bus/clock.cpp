@@ -1,4 +1,4 @@
-#include "gpib/clock.h"
+#include "bus/clock.h"
 
 #include <thread>
 
