@@ -1,0 +1,186 @@
+#include "support/fakeview.h"
+
+#include "sim/simfunctiongenerator.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Pairs = std::vector<std::pair<const char *, const char *>>;
+
+// A run on a store that may outlive it; `meanwhile` runs inside the start-up's first wait.
+struct Session : ControllerHarness
+{
+    explicit Session(const std::string &at = "FG5010@5", const QString &file = {})
+        : ControllerHarness(at, file), sec(SettingsSection(at.substr(0, at.find('@')))) {}
+    void put(const Pairs &p) { for (const auto &[key, value] : p) store.write(sec, key, value); }
+    std::string stored(const char *key) const { return store.read(sec, key, "(missing)"); }
+    template <class F = void (*)()> void activate(F meanwhile = [] {})
+    {
+        c.Form_Load();
+        trace.clear();
+        GpibHarness::start = clock.now();
+        events.pending.push_back(meanwhile);
+        c.Form_Activate();
+    }
+    SimFunctionGenerator &gen() { return *static_cast<SimFunctionGenerator *>(device(5)); }
+    std::string sec;
+};
+
+const Pairs Saved = {{"Saved Exist", "True"}, {"Amplitude", "3"}, {"50 Ohm", "0"},
+                     {"Frequency", "2.5"}, {"Frequency Multiplier", "3"}, {"Function", "1"},
+                     {"Symmetry", "40"}, {"Start with saved settings", "True"}};
+
+TEST(StartUp, OrderFollowsTheStoredOptions)
+{
+    const std::string line = "AMPL 3.000;OFFS 0.000;FREQ 2.500E+3;FUNC SQUARE;SYM 40";
+    const char *off = "Turn off output at Start and Exit", *save = "Save settings at Exit";
+    const struct { Pairs kv; std::array<bool, 6> options; Lines writes; double seconds; } rows[] = {
+        // options: start saved, save at exit, apply, off at start, off at change, confirm
+        {{{save, "yes"}, {"Confirm output change", ""}}, {0, 0, 0, 1, 1, 1},
+         {"OUT OFF", "AMPL?", "OFFS?", "FUNC?", "FREQ?", "SYM?", "OUT?"}, 1.6}, // off, 1 s, read
+        {{{off, "FALSE"}, {save, "true"}}, {0, 1, 0, 0, 1, 1},
+         {"OUT?", "AMPL?", "OFFS?", "FUNC?", "FREQ?", "SYM?", "OUT?"}, 0.7},
+        {{{off, "False"}}, {1, 0, 0, 0, 1, 1}, {"OUT?", "OUT?", "OUT OFF", line}, 1.2},
+        {{{"Turn off output before change", "false"}, {"Confirm output change", "False"}},
+         {1, 0, 0, 1, 0, 0}, {"OUT OFF", "OUT?", line}, 1.1},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.options));
+        Session h;
+        h.put(r.options[0] ? Saved : Pairs{});
+        h.put(r.kv);
+        h.gen().receive("OUT ON");
+        h.activate();
+        EXPECT_EQ(h.writes(), r.writes);
+        EXPECT_NEAR(h.elapsedSeconds(), r.seconds, 1e-6);
+        EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, r.options[0]}));
+        h.trace.clear(); // a later activation (back from About) neither reads the store nor sends
+
+        h.put({{"Confirm output change", r.options[5] ? "False" : "True"}});
+        h.c.Form_Activate();
+        EXPECT_TRUE(h.trace.empty() && h.view.checked == r.options && h.c.StartupDone);
+    }
+}
+
+TEST(StartUp, WithoutASupportedModelOnlyTheErrorBoxShows)
+{
+    Session h("OTHER@3");
+    h.boxes.answers = {MessageBoxService::Answer::Ok};
+    EXPECT_THROW(h.activate(), ProgramEnded);
+    EXPECT_EQ(h.boxes.boxes.size() == 1 ? h.boxes.boxes[0].title : "", "Error");
+    EXPECT_FALSE(QFile::exists(h.folder.filePath(QStringLiteral("Wavedial.conf"))));
+}
+
+TEST(Options, EachModelKeepsItsOwnAndSavesAndOptionsOutliveTheRun)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("Wavedial.conf"));
+    {
+        Session pfg("PFG5105@5", file);
+        pfg.activate();
+        pfg.view.checked = {1, 0, 0, 1, 1, 0};
+        pfg.c.OptionItemClick(Option::StartSaved);
+        pfg.c.OptionItemClick(Option::ConfirmOnOff);
+        pfg.gen().receive("AMPL 4;FREQ 20E+3;FUNC SQUARE");
+        pfg.view.text[0] = "7"; // typed, never applied: the instrument's value is saved
+        pfg.c.SaveSettings();
+        EXPECT_TRUE(pfg.stored("Amplitude") == "4.000" && pfg.view.enabled[2]); // load: at once
+        pfg.put({{"Saved Exist", "kept"}});
+        pfg.c.SaveSettings();
+        EXPECT_EQ(pfg.stored("Saved Exist"), "kept"); // written by the first save only
+        pfg.c.Form_Unload();
+    }
+    Session afg("AFG5101@5", file), again("PFG5105@5", file);
+    afg.activate();
+    again.activate();
+    EXPECT_EQ(afg.view.checked, (std::array<bool, 6>{0, 0, 0, 1, 1, 1}));
+    EXPECT_EQ(again.view.checked, (std::array<bool, 6>{1, 0, 0, 1, 1, 0}));
+    EXPECT_TRUE(again.gen().state().amplitude == 4 && again.gen().state().frequency == 20e3);
+    QFile f(file); // the backslash is part of the section's name
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll().contains("[Settings%5CPFG5105]"));
+}
+
+TEST(SavedSettings, LoadingFillsTheWindowAsksOnlyForTheOutputAndMarksNothing)
+{
+    const std::string line = "AMPL 2;OFFS 0;FREQ 1000E+0;FUNC SINE;SYM 50";
+    const struct { const char *model; Pairs stored; std::array<std::string, 4> texts;
+                   std::array<int, 3> options; int commandOffAtChange; Lines writes; } rows[] = {
+        {"FG5010", {}, {"1.000", "0.000", "1000", "50"}, {1, 0, 0}, -1, {"OUT?"}},
+        {"AFG5101", {}, {"1.000", "0.000", "1000", "33"}, {1, 0, 0}, -1, {"OUT?"}}, // no symmetry
+        {"FG5010", Saved, {"3.000", "0.000", "2.500", "40"}, {0, 1, 1}, -1, {"OUT?"}},
+        {"FG5010", {}, {"1.000", "0.000", "1000", "50"}, {1, 0, 0}, 1, {"OUT?", "OUT OFF", line}},
+        {"FG5010", {}, {"1.000", "0.000", "1000", "50"}, {1, 0, 0}, 0, {"OUT?", line}},
+    };
+    for (const auto &r : rows) {
+        Session h(std::string(r.model) + "@5");
+        h.activate();
+        h.put(r.stored);
+        h.view.text = {"9", "9", "9", "33"};
+        h.view.option = {0, 2, 2};
+        h.view.checked[4] = r.commandOffAtChange == 1;
+        h.gen().receive("OUT ON");
+        h.trace.clear();
+        (h.c.*(r.commandOffAtChange < 0 ? &Controller::LoadSavedSettings
+                                        : &Controller::LoadSavedSettingsAndApply))();
+        EXPECT_EQ(std::tie(h.view.text, h.view.option), std::tie(r.texts, r.options));
+        EXPECT_EQ(h.writes(), r.writes);
+        EXPECT_EQ(std::tie(h.view.fieldMark, h.view.groupMark, h.c.SuppressEvents),
+                  std::tuple(std::array<bool, 4>{}, std::array<bool, 3>{}, false));
+    }
+}
+
+TEST(ShutDown, StoresToggledOptionsThenSavesAndSwitchesOffAsTheySay)
+{
+    const struct { bool save, off, unplugged, staleError; } rows[] = {
+        {1, 1, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 0}, {1, 1, 1, 0}, {1, 1, 0, 1}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.save << r.off << r.unplugged << r.staleError);
+        Session h;
+        h.put({{"Confirm output change", "Maybe"}}); // not toggled: stays as stored
+        h.start({0, r.save, 0, r.off, 0, 1});
+        h.c.OptionItemClick(Option::SaveAtExit);
+        h.gen().receive("AMPL 4");
+        if (r.unplugged)
+            h.unplug();
+        if (r.staleError) // a clear of nobody leaves "no listener" behind
+            h.gpib.driver().ibclr(h.gpib.driver().ibdev(0, 9, 0, 11, 1, 0));
+        h.trace.clear();
+        h.c.Form_Unload();
+        h.c.Form_Unload(); // once, however often the window closes
+        const bool save = r.save && !r.unplugged;
+        Lines expected = save ? Lines{"AMPL?", "OFFS?", "FREQ?", "FUNC?", "SYM?", "OUT?"} : Lines{};
+        if (r.off && !r.unplugged)
+            expected.push_back("OUT OFF");
+        EXPECT_EQ(h.writes(), expected);
+        EXPECT_EQ(h.trace.at(0), r.unplugged ? "nolistener 5" : "clear 5");
+        EXPECT_EQ(h.stored("Amplitude"), save ? "4.000" : "(missing)");
+        EXPECT_EQ(h.stored("Save settings at Exit"), OptionText(r.save));
+        EXPECT_EQ(h.stored("Confirm output change"), "Maybe");
+    }
+}
+
+TEST(ShutDown, ClosingWhileTheBusWaitsEndsWithoutAnotherWordOrAnOverwrittenSave)
+{
+    Session h; // during the start-up, with saved settings that would give a box if applied
+    h.put(Saved);
+    h.put({{"Amplitude", "99"}});
+    h.activate([&h] { h.c.Form_Unload(); });
+    for (auto handler : {&Controller::ApplySettings, &Controller::Button_ToggleOutput_Click,
+                         &Controller::Menu_InitFG_Click, &Controller::Form_Activate})
+        (h.c.*handler)();
+    EXPECT_EQ(h.writes(), (Lines{"OUT OFF", "OUT OFF"}));
+
+    Session s; // during a save: the values the exit saved stand
+    s.start({0, 1, 0, 1, 1, 0});
+    s.gen().receive("AMPL 4");
+    s.events.pending.push_back([&s] { s.c.Form_Unload(); });
+    s.boxes.answers = {MessageBoxService::Answer::Ok}; // the waiting read finds its reply gone
+    s.c.SaveSettings();
+    EXPECT_TRUE(s.stored("Amplitude") == "4.000" && s.stored("Frequency") == "1.000");
+}
+
+} // namespace
