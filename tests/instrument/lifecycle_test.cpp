@@ -141,7 +141,7 @@ TEST(ShutDown, StoresToggledOptionsThenSavesAndSwitchesOffAsTheySay)
         SCOPED_TRACE(testing::Message() << r.save << r.off << r.unplugged << r.staleError);
         Session h;
         h.put({{"Confirm output change", "Maybe"}}); // not toggled: stays as stored
-        h.start({0, r.save, 0, r.off, 0, 1});
+        h.startUp({0, r.save, 0, r.off, 0, 1});
         h.c.OptionItemClick(Option::SaveAtExit);
         h.gen().receive("AMPL 4");
         if (r.unplugged)
@@ -175,7 +175,7 @@ TEST(ShutDown, ClosingWhileTheBusWaitsEndsWithoutAnotherWordOrAnOverwrittenSave)
     EXPECT_EQ(h.writes(), (Lines{"OUT OFF", "OUT OFF"}));
 
     Session s; // during a save: the values the exit saved stand
-    s.start({0, 1, 0, 1, 1, 0});
+    s.startUp({0, 1, 0, 1, 1, 0});
     s.gen().receive("AMPL 4");
     s.events.pending.push_back([&s] { s.c.Form_Unload(); });
     s.boxes.answers = {MessageBoxService::Answer::Ok}; // the waiting read finds its reply gone

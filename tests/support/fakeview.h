@@ -94,7 +94,7 @@ struct ControllerHarness : GpibHarness
     }
 
     // Loaded and started with no option checked; the start's traffic is forgotten.
-    void start(std::array<bool, 6> options = {})
+    void startUp(std::array<bool, 6> options = {})
     {
         c.Form_Load();
         boxes.answers.push_back(MessageBoxService::Answer::Ok);
@@ -102,7 +102,7 @@ struct ControllerHarness : GpibHarness
         boxes.answers.clear();
         view.checked = options;
         trace.clear();
-        start_ = clock.now();
+        GpibHarness::start = clock.now();
     }
 
     // The user in field `f`, which holds `before`, then types `keys` (Enter as '\r').
@@ -147,5 +147,4 @@ struct ControllerHarness : GpibHarness
     SettingsStore store;
     FakeView view;
     Controller c{view, gpib, boxes, programEnd, store};
-    Clock::Duration start_{};
 };
