@@ -16,7 +16,7 @@
 // the focus between fields runs focus lost and focus received.
 struct FakeView final : MainView
 {
-    std::array<std::string, 4> text;
+    std::array<std::string, 4> text, textsBeforeFocusMove;
     std::array<bool, 4> fieldEnabled{true, true, true, true};
     std::array<int, 3> option{0, 0, 0}; // load, waveform, unit
     std::array<bool, 6> checked{};
@@ -67,6 +67,9 @@ struct FakeView final : MainView
     void setCommandEnabled(Command c, bool e) override { enabled[static_cast<size_t>(c)] = e; }
     void moveFocus(FocusTarget t) override
     {
+        textsBeforeFocusMove = text;
+        if (focus == t) // focusing the focused control changes nothing
+            return;
         if (focus && *focus != FocusTarget::ToggleOutput && controller)
             controller->LostFocus(static_cast<Field>(*focus));
         focus = t;
