@@ -1,0 +1,261 @@
+// What only the real window shows: keys as the user types them, every way text could
+// enter a field, focus and caret, colours on screen, tab stops, names for screen readers,
+// the busy cursor and each model's start state.
+#include "support/loadedform.h"
+#include "support/modal.h"
+
+#include "mainwindow/entryfield.h"
+#include "mainwindow/shapes.h"
+
+#include <QAccessible>
+#include <QAccessibleEditableTextInterface>
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using Answer = MessageBoxService::Answer;
+
+struct User : LoadedForm
+{
+    explicit User(const std::string &listeners = "FG5010@5") : LoadedForm(listeners)
+    {
+        show();
+        for (QAction *a : ui().Menu_Settings->actions())
+            a->setChecked(false);
+    }
+    // Into the field from the output button, holding `before` as the program wrote it.
+    EntryField *enter(const char *name, const char *before)
+    {
+        auto *f = form->findChild<EntryField *>(QString::fromLatin1(name));
+        ui().Button_ToggleOutput->setFocus();
+        controller().SuppressEvents = true;
+        f->setProgramText(QString::fromLatin1(before));
+        controller().SuppressEvents = false;
+        f->setFocus();
+        return f;
+    }
+};
+
+QString accessibleName(QWidget *w)
+{
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
+TEST(Keys, RealKeysPassReplaceOrRefuseCharacters)
+{
+    const struct { const char *field, *before; int from, length; const char *keys, *after; } rows[] = {
+        {"Amplitude", "", -1, 0, "1,5.x", "1.5"},
+        {"Symmetry", "", -1, 0, "405", "40"}, // two characters at most, when typing
+        {"Offset", "-1.500", 0, 6, ".5", ".5"}, // the selected "." goes: no value ten times too large
+        {"Amplitude", "1.500", 2, 3, ".5", "1.5"}, // the "." that stays still refuses
+        {"Offset", "2", 0, 1, "-", "-"},
+        {"Offset", "12.5", 0, 2, "-", "-.5"},
+        {"Offset", "-1.5", -1, 0, "+", "1.500"},
+        {"Frequency", "123", -1, 0, "\b", "12"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.field << " '" << r.before << "' " << r.from << " + " << r.keys);
+        User h;
+        EntryField *f = h.enter(r.field, r.before);
+        if (r.from < 0)
+            f->end(false);
+        else
+            f->setSelection(r.from, r.length);
+        for (const char *k = r.keys; *k; ++k)
+            *k == '\b' ? QTest::keyClick(f, Qt::Key_Backspace) : QTest::keyClicks(f, QString(QChar(*k)));
+        EXPECT_EQ(f->text().toStdString(), r.after);
+        EXPECT_TRUE(h.writes().empty());
+    }
+}
+
+TEST(Paste, NoWayOfPastingPutsTextIntoAFieldOrOntoTheBus)
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    User h;
+    clipboard->setText(QStringLiteral("5;OUT ON"));
+    if (clipboard->supportsSelection())
+        clipboard->setText(QStringLiteral("5;OUT ON"), QClipboard::Selection);
+    EntryField *f = h.enter("Frequency", "");
+    QTest::keyClick(f, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier);
+    QTest::mouseClick(f, Qt::MiddleButton);
+    EXPECT_EQ(f->text(), "");
+    EXPECT_EQ(clipboard->text(), "5;OUT ON");
+    // The field's menu offers nothing that would paste, cut or undo.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2), f->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(f, &menuEvent);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList entries;
+    for (QAction *a : menu->actions())
+        if (!a->isSeparator())
+            entries << a->text();
+    EXPECT_EQ(entries, QStringList({QStringLiteral("&Copy"), QStringLiteral("Select All")}));
+    menu->close();
+    // A text that takes another way in (here automation) is refused where it would
+    // become a command, by Enter and by Apply.
+    EntryField *a = h.enter("Amplitude", "");
+    QAccessible::queryAccessibleInterface(a)->editableTextInterface()->insertText(0, QStringLiteral("2;OUT ON"));
+    h.boxes.answers = {Answer::No, Answer::No};
+    QTest::keyClick(a, Qt::Key_Return);
+    h.ui().Button_Apply->click();
+    ASSERT_EQ(h.boxes.boxes.size(), 2u);
+    EXPECT_EQ(h.boxes.boxes[1].title, "Setting Error");
+    EXPECT_TRUE(h.writes().empty());
+}
+
+TEST(Focus, ArrivingSelectsNothingAndOnlyMovesBetweenControlsCount)
+{
+    for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::ShortcutFocusReason,
+                                         Qt::MouseFocusReason, Qt::OtherFocusReason}) {
+        SCOPED_TRACE(reason);
+        User h;
+        EntryField *f = h.enter("Offset", "");
+        h.ui().Button_ToggleOutput->setFocus();
+        f->setProgramText(QStringLiteral("-1.5"));
+        f->setFocus(reason);
+        QTest::keyClicks(f, QStringLiteral(".5"));
+        EXPECT_EQ(f->text(), "5-1.5");
+    }
+    // A box or a popup taking the keyboard for a while is no focus change: the field
+    // is neither tidied nor re-read in the middle of an Enter.
+    User h;
+    EntryField *a = h.enter("Amplitude", "1.000");
+    a->selectAll();
+    QTest::keyClicks(a, QStringLiteral("99"));
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason, Qt::MenuBarFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(a, &out);
+    }
+    EXPECT_EQ(a->text(), "99");
+    QTest::keyClick(a, Qt::Key_Tab);
+    EXPECT_EQ(a->text(), "99.00");
+    EXPECT_FALSE(h.ui().Offset->hasSelectedText());
+}
+
+TEST(Caret, TextsTheProgramWritesShowTheirBeginning)
+{
+    User h;
+    h.generator().receive("OFFS -1.5");
+    h.ui().Button_Refresh->click();
+    for (EntryField *f : {h.ui().Amplitude, h.ui().Offset, h.ui().Frequency, h.ui().Symmetry})
+        EXPECT_EQ(f->cursorPosition(), 0) << f->objectName().toStdString();
+    EntryField *o = h.enter("Offset", "-1.500");
+    o->end(false);
+    QTest::keyClick(o, Qt::Key_Plus);
+    EXPECT_EQ(o->cursorPosition(), 0);
+    EntryField *s = h.enter("Symmetry", "");
+    QTest::keyClicks(s, QStringLiteral("40"));
+    QTest::keyClick(s, Qt::Key_Tab);
+    EXPECT_EQ(s->text(), "40.00");
+    EXPECT_EQ(s->cursorPosition(), 0);
+}
+
+TEST(Groups, AMarkedGroupColoursItsButtonsOnScreen)
+{
+    User h;
+    const QRgb change = qRgb(255, 128, 128);
+    const auto pixelBesideText = [](QWidget *w) { return w->grab().toImage().pixel(w->width() - 3, w->height() / 2); };
+    for (QRadioButton *clicked : {h.ui().WaveFunction[1], h.ui().FreqMult[2], h.ui().OutInto[1]}) {
+        QTest::mouseClick(clicked, Qt::LeftButton);
+        for (QRadioButton *option : clicked->parentWidget()->findChildren<QRadioButton *>())
+            EXPECT_EQ(pixelBesideText(option), change) << option->objectName().toStdString();
+    }
+    h.ui().Button_Apply->click();
+    for (QRadioButton *o : h.ui().WaveFunction)
+        EXPECT_NE(pixelBesideText(o), change) << o->objectName().toStdString();
+}
+
+TEST(Tab, FieldsFirstAGroupIsOneStopOnItsSelectedOption)
+{
+    User h;
+    h.controller().SuppressEvents = true;
+    h.ui().WaveFunction[1]->setChecked(true);
+    h.ui().FreqMult[0]->setChecked(true);
+    h.controller().SuppressEvents = false;
+    MainFormUi &ui = h.ui();
+    const struct { QWidget *from; Qt::KeyboardModifiers modifiers; QWidget *to; } rows[] = {
+        {ui.Amplitude, Qt::NoModifier, ui.Offset},
+        {ui.Offset, Qt::NoModifier, ui.OutInto[0]},
+        {ui.OutInto[0], Qt::NoModifier, ui.WaveFunction[1]},
+        {ui.Frequency, Qt::ShiftModifier, ui.WaveFunction[1]},
+        {ui.Symmetry, Qt::NoModifier, ui.Button_Refresh},
+        {ui.Button_ToggleOutput, Qt::NoModifier, ui.FreqMult[0]},
+        {ui.FreqMult[0], Qt::NoModifier, ui.Button_LoadSavedSettings},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.from->objectName().toStdString());
+        r.from->setFocus();
+        QTest::keyClick(r.from, Qt::Key_Tab, r.modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), r.to);
+    }
+}
+
+TEST(Names, EveryControlTellsAScreenReaderWhatItIsAndAltAOpensAboutOnly)
+{
+    User h;
+    std::set<QString> names;
+    for (QWidget *w : h.form->findChildren<QWidget *>()) {
+        const bool named = qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractButton *>(w) ||
+                           w->objectName().startsWith(QLatin1String("Frame"));
+        if (!named || w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        EXPECT_FALSE(accessibleName(w).isEmpty()) << w->objectName().toStdString();
+        EXPECT_TRUE(names.insert(accessibleName(w)).second) << "twice: " << accessibleName(w).toStdString();
+    }
+    EXPECT_EQ(accessibleName(h.ui().Frame5), "Frequency unit");
+    EXPECT_EQ(accessibleName(h.ui().Offset), "Offset");
+    QSignalSpy apply(h.ui().Button_Apply, &QPushButton::clicked);
+    h.ui().Button_Apply->setEnabled(true);
+    QString opened;
+    whenModalOpens([&opened](QDialog *d) { opened = d->objectName(); });
+    QTest::keyClick(h.form.get(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(opened, "AboutForm");
+    EXPECT_EQ(apply.count(), 0);
+}
+
+TEST(Cursor, BusyDuringTheWaitsOnly)
+{
+    User h;
+    std::vector<Qt::CursorShape> seen;
+    h.events.pending.push_back([&seen] {
+        const QCursor *c = QGuiApplication::overrideCursor();
+        seen.push_back(c ? c->shape() : Qt::ArrowCursor);
+    });
+    h.ui().Button_Refresh->click();
+    EXPECT_EQ(seen, std::vector<Qt::CursorShape>{Qt::WaitCursor});
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(Start, EachModelShowsItsTitleLoadAndFields)
+{
+    const struct { const char *at, *title; bool symmetry; int load; } rows[] = {
+        {"FG5010@5", "Wavedial FG5010, v1.31 / QW", true, 0},
+        {"PFG5105@12", "Wavedial PFG5105, v1.31 / QW", false, 1},
+        {"MUTE@1,AFG5102@9", "Wavedial AFG5102, v1.31 / QW", true, 1},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.at);
+        FormHarness h(r.at);
+        h.form->Form_Load();
+        EXPECT_EQ(h.form->windowTitle(), r.title);
+        EXPECT_EQ(h.ui().Symmetry->isEnabled(), r.symmetry);
+        EXPECT_TRUE(h.ui().OutInto[static_cast<size_t>(r.load)]->isChecked());
+        EXPECT_EQ(h.ui().ActualOutput->text(), "OFF");
+        EXPECT_EQ(h.ui().Shape1->fillColor(), QColor(255, 0, 0));
+    }
+}
+
+} // namespace
