@@ -193,7 +193,7 @@ TEST(Tab, FieldsFirstAGroupIsOneStopOnItsSelectedOption)
         {ui.Frequency, Qt::ShiftModifier, ui.WaveFunction[1]},
         {ui.Symmetry, Qt::NoModifier, ui.Button_Refresh},
         {ui.Button_ToggleOutput, Qt::NoModifier, ui.FreqMult[0]},
-        {ui.FreqMult[0], Qt::NoModifier, ui.Button_LoadSavedSettings},
+        {ui.FreqMult[0], Qt::NoModifier, ui.Button_SaveSettings}, // loading is off: nothing saved
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.from->objectName().toStdString());
