@@ -1,79 +1,159 @@
+// The instrument's side of the core: which names are supported models, the checks before
+// sending, the commands' texts, the replies read back and the stored settings read in.
 #include "instrument/commands.h"
+#include "instrument/readback.h"
+#include "instrument/storedsettings.h"
+#include "instrument/validation.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
-TEST(ComputedNumberText, PlainDecimalWithoutLeadingOrTrailingZeros)
+constexpr OutputLoad Open = OutputLoad::OpenCircuit;
+constexpr OutputLoad Fifty = OutputLoad::FiftyOhms;
+
+SettingsSnapshot snapshot(const char *a, const char *o, const char *f, int16_t mult, const char *sym,
+                          OutputLoad load, int16_t function = 0)
 {
-    const std::pair<double, const char *> cases[] = {
-        {2.5, "2.5"},
-        {0.75, ".75"},
-        {-0.25, "-.25"},
-        {10, "10"},
-        {6, "6"},
-        {-0.2, "-.2"},
-        {0, "0"},
-        {0.1 + 0.2, ".3"}, // fifteen digits hide the binary remainder
-        {1.0 / 3, ".333333333333333"},
-        {20e6, "20000000"},
-        {1e20, "100000000000000000000"},
-        {1e-7, ".0000001"},
-        {-12345678.9, "-12345678.9"},
+    return SettingsSnapshot{a, o, f, sym, load, mult, function};
+}
+
+TEST(Models, OnlyTheFourNamesExactly)
+{
+    const std::pair<const char *, int16_t> rows[] = {
+        {"FG5010", 1}, {"AFG5101", 2}, {"PFG5105", 2}, {"AFG5102", 3}, {"afg5102", 0},
+        {"AFG51020", 0}, {" AFG5102", 0}, {"FG5010 ", 0}, {"", 0}, {"PFG5101", 0},
+    };
+    for (const auto &[name, index] : rows)
+        EXPECT_EQ(SelectModelProfile(name).ModelIndex, index) << name;
+}
+
+TEST(SettingErrors, ListEveryProblemInItsOrder)
+{
+    const std::string high = "Symmetry is out of range (too high).", low = "Symmetry is out of range (too low).",
+                      amp = "Amplitude is out of range (too high).",
+                      range = "Amplitude + Offset out of range (absolute values too high).",
+                      variable = "Frequency is out of range for variable Symmetry.";
+    const struct { const char *model; int16_t scope; SettingsSnapshot s; std::string errors; } rows[] = {
+        // Above 4 MHz the FG5010 narrows the symmetry by 1 % per 400 kHz, rounded up.
+        {"FG5010", 5, snapshot("1", "0", "15", 6, "62", Open), ""},
+        {"FG5010", 5, snapshot("1", "0", "15", 6, "63", Open), high + "\nFor 15 MHz Symmetry must be 62 % or lower."},
+        {"FG5010", 5, snapshot("1", "0", "15", 6, "37", Open), low + "\nFor 15 MHz Symmetry must be 38 % or higher."},
+        {"FG5010", 5, snapshot("1", "0", "4", 6, "10", Open), ""},
+        {"FG5010", 5, snapshot("1", "0", "4", 6, "9", Open), low},
+        {"FG5010", 5, snapshot("1", "0", "4.4", 6, "11", Open), ""},
+        {"FG5010", 5, snapshot("1", "0", "4400", 3, "90", Open), high + "\nFor 4.4 MHz Symmetry must be 89 % or lower."},
+        {"FG5010", 5, snapshot("1", "0", "20", 6, "51", Open), high + "\nFor 20 MHz Symmetry must be 50 % or lower."},
+        {"FG5010", 0, snapshot("1", "0", "4500", 3, "5", Open), low + "\nFor 4.5 MHz Symmetry must be 12 % or higher."},
+        // Separators: none first, one after a symmetry text, two after any other.
+        {"AFG5102", 5, snapshot("1", "0", "2", 6, "40", Fifty), ""},
+        {"AFG5102", 5, snapshot("1", "0", "2.5", 6, "40", Fifty), variable},
+        {"AFG5102", 5, snapshot("1", "0", "3", 6, "95", Fifty), high + "\n" + variable},
+        {"AFG5102", 0, snapshot("20", "0", "3", 6, "40", Fifty), amp + "\n" + range + "\n\n" + variable},
+        {"AFG5101", 3, snapshot("1", "0", "10", 6, "95", Fifty), ""},
+        // The AFG5101's half amplitude 4.995 is cut to 4.99, the range limit itself.
+        {"AFG5101", 1, snapshot("9.99", "0", "", 0, "", Fifty), ""},
+        {"AFG5101", 1, snapshot("9.99", ".01", "", 0, "", Fifty), range},
+        // The limits themselves pass, in single precision after the load's factor.
+        {"FG5010", 1, snapshot("10", "0", "", 0, "", Fifty), ""},
+        {"FG5010", 1, snapshot("10.0005", "0", "", 0, "", Fifty), amp},
+        {"AFG5102", 1, snapshot("30", "0", "", 0, "", Open), ""},
+        {"AFG5101", 2, snapshot("1", "0", "0.012", 0, "", Fifty), ""},
+        {"AFG5101", 2, snapshot("1", "0", "0.0119", 0, "", Fifty), "Frequency is out of range (too low)."},
+        {"FG5010", 1, snapshot("30", "-8", "", 0, "", Open),
+         amp + "\nOffset is out of range (absolute value too high).\n" + range},
+        {"FG5010", 0, snapshot("", "", "", 0, "50", Open),
+         "Amplitude is out of range (too low).\nFrequency is out of range (too low)."},
+        {"FG5010", 1, snapshot("1", "-7.6", "", 0, "", Open), "Offset is out of range (absolute value too high)."},
+        {"FG5010", 4, snapshot("25", "0", "99", 6, "99", Open), ""},
+        // A field text that is no number is out of any range.
+        {"FG5010", 1, snapshot("2;OUT ON", "0", "", 0, "", Open), amp + "\n" + range},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.model << " " << r.scope << " " << r.s.Amplitude << "/" << r.s.Offset
+                                        << "/" << r.s.Frequency << "E" << r.s.FrequencyMultiplier << "/" << r.s.Symmetry);
+        EXPECT_EQ(SettingErrors(r.scope, r.s, SelectModelProfile(r.model)), r.errors);
+    }
+    EXPECT_EQ(SettingErrorBoxText(amp, "FG5010"), amp + "\n\nSelect Yes to see the specs of FG5010.");
+}
+
+TEST(Commands, TextsGoOutAsTheyStandOrConvertedToTheModelsLoad)
+{
+    const std::pair<double, const char *> numbers[] = {
+        {2.5, "2.5"}, {0.75, ".75"}, {-0.25, "-.25"}, {0, "0"}, {0.1 + 0.2, ".3"},
+        {1.0 / 3, ".333333333333333"}, {1e20, "100000000000000000000"}, {1e-7, ".0000001"},
         {123456789012345678.0, "123456789012346000"},
     };
-    for (const auto &[value, text] : cases)
+    for (const auto &[value, text] : numbers)
         EXPECT_EQ(ComputedNumberText(value), text) << value;
-}
-
-SettingsSnapshot snapshot(const char *a, const char *o, const char *f, int16_t mult,
-                          int16_t function, const char *sym, OutputLoad load)
-{
-    SettingsSnapshot s;
-    s.Amplitude = a;
-    s.Offset = o;
-    s.Frequency = f;
-    s.FrequencyMultiplier = mult;
-    s.SelectedFunction = function;
-    s.Symmetry = sym;
-    s.load = load;
-    return s;
-}
-
-TEST(SettingLine, ComposesEverySettingInOneLine)
-{
-    const struct
-    {
-        int16_t model;
-        SettingsSnapshot s;
-        const char *line;
-    } cases[] = {
-        {1, snapshot("5", "0", "10", 3, 0, "50", OutputLoad::OpenCircuit),
-         "AMPL 5;OFFS 0;FREQ 10E+3;FUNC SINE;SYM 50"},
-        {3, snapshot("1", "0.5", "1.5", 6, 1, "40", OutputLoad::OpenCircuit),
-         "AMPL .5;OFFS .25;FREQ 1.5E+6;FUNC SQUARE;SYM 40"},
-        // No symmetry on these models, whatever the field holds.
-        {2, snapshot("2.00", "-1", "250", 0, 2, "35", OutputLoad::FiftyOhms),
-         "AMPL 2.00;OFFS -1;FREQ 250E+0;FUNC TRIANGLE"},
-        // The FG5010 works in open circuit: 50-ohm figures are doubled.
-        {1, snapshot("3", "-0.1", "1", 0, 0, "50", OutputLoad::FiftyOhms),
-         "AMPL 6;OFFS -.2;FREQ 1E+0;FUNC SINE;SYM 50"},
-        // Unconverted texts go out as they stand, trailing zeros and all.
-        {1, snapshot("5.00", "0.50", "2.5", 3, 1, "40", OutputLoad::OpenCircuit),
-         "AMPL 5.00;OFFS 0.50;FREQ 2.5E+3;FUNC SQUARE;SYM 40"},
+    const struct { int16_t model; SettingsSnapshot s; const char *line; } lines[] = {
+        {1, snapshot("5.00", "0.50", "10", 3, "50", Open), "AMPL 5.00;OFFS 0.50;FREQ 10E+3;FUNC SINE;SYM 50"},
+        {3, snapshot("1", "0.5", "1.5", 6, "40", Open, 1), "AMPL .5;OFFS .25;FREQ 1.5E+6;FUNC SQUARE;SYM 40"},
+        {2, snapshot("2.00", "-1", "250", 0, "x", Fifty, 2), "AMPL 2.00;OFFS -1;FREQ 250E+0;FUNC TRIANGLE"},
+        {1, snapshot("3", "-0.1", "1", 0, "50", Fifty), "AMPL 6;OFFS -.2;FREQ 1E+0;FUNC SINE;SYM 50"},
+        // Only number texts make commands: nothing else may reach the instrument.
+        {1, snapshot("1;OUT ON", "0", "1", 0, "50", Open), ""},
+        {1, snapshot("1", "0", "1", 0, "1.2.3", Open), ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(SettingLine(c.s, c.model), c.line);
+    for (const auto &r : lines)
+        EXPECT_EQ(SettingLine(r.s, r.model), r.line) << r.line;
+    const std::pair<const char *, bool> texts[] = {
+        {"-1.500", true}, {" 12 ", true}, {"", true}, {"2e-3", true}, {"5;", false},
+        {"1-2", false}, {"1E", false}, {"NAN", false}, {"0x10", false}, {"1\n", false},
+    };
+    for (const auto &[text, number] : texts)
+        EXPECT_EQ(IsNumberText(text), number) << text;
+    EXPECT_EQ(AmplitudeCommand(snapshot("9;OUT ON", "0", "1", 0, "50", Open), 1), "");
 }
 
-TEST(VoltsForLoad, ConvertOnlyWhereTheLoadDiffers)
+TEST(ReadBack, RepliesBecomeFieldTextsAndOptions)
 {
-    EXPECT_EQ(AmplitudeForLoad("3", 1, OutputLoad::FiftyOhms), "6");
-    EXPECT_EQ(OffsetForLoad("-0.1", 1, OutputLoad::FiftyOhms), "-.2");
-    EXPECT_EQ(AmplitudeForLoad("5.00", 1, OutputLoad::OpenCircuit), "5.00");
-    EXPECT_EQ(AmplitudeForLoad("30", 3, OutputLoad::OpenCircuit), "15");
-    EXPECT_EQ(AmplitudeForLoad("", 3, OutputLoad::OpenCircuit), "0");
-    EXPECT_EQ(OffsetForLoad(" 1 . 5", 2, OutputLoad::FiftyOhms), " 1 . 5");
+    EXPECT_EQ(ReplyValue(" FREQ 10.00E+6;", "FREQ"), "10.00E+6");
+    EXPECT_EQ(ReplyValue("ampl 5", "AMPL"), "ampl 5"); // the header is case-sensitive
+    const std::pair<const char *, float> volts[] = {{"20.0E-3", 0.02f}, {"-1.50E+0", -1.5f}, {"garbage", 0}};
+    for (const auto &[text, value] : volts)
+        EXPECT_FLOAT_EQ(VoltsFromReply(text), value) << text;
+    const struct { const char *text; int unit; float value; } frequencies[] = {
+        {"10.00E+6", 2, 10}, {"2.000E-3", 0, 0.002f}, {"12.50E+3", 1, 12.5f}, {"1.5E2", 0, 150}, {"", 0, 0},
+    };
+    for (const auto &r : frequencies) {
+        EXPECT_EQ(FrequencyFromReply(r.text).unitIndex, r.unit) << r.text;
+        EXPECT_FLOAT_EQ(FrequencyFromReply(r.text).value, r.value) << r.text;
+    }
+    const std::pair<const char *, int> waves[] = {{"SQUARE", 1}, {"TRIANGLE", 2}, {"XX", 0}, {"R", 0}};
+    for (const auto &[text, option] : waves)
+        EXPECT_EQ(WaveformFromReply(text), option) << text;
+    EXPECT_TRUE(OutputOnFromReply("OUT ON"));
+    EXPECT_FALSE(OutputOnFromReply("OUT OFF"));
+    EXPECT_EQ(FieldText(37.5f, 2), "38");
+    EXPECT_EQ(FieldText(0.02f, 104), "0.020");
+    EXPECT_EQ(FieldText(10, 104), "10.00");
+}
+
+TEST(StoredSettings, OddValuesFallBackOrRound)
+{
+    const struct { std::map<std::string, std::string> kv; int16_t model; size_t load, wave, unit; const char *amp, *sym; } rows[] = {
+        {{}, 1, 1, 0, 0, "1.000", "50"},
+        {{{"50 Ohm", "0"}, {"Function", "2"}, {"Frequency Multiplier", "6"}, {"Symmetry", "37.5"}}, 1, 0, 2, 2, "1.000", "38"},
+        {{{"50 Ohm", "2"}, {"Function", "3"}, {"Frequency Multiplier", "9"}}, 3, 1, 0, 0, "1.000", "50"},
+        {{{"50 Ohm", "-1"}, {"Function", "x"}, {"Frequency Multiplier", "4.5"}, {"Amplitude", "2.5V"}}, 2, 1, 0, 2, "2.500", ""},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.amp);
+        const StoredSettings s = ReadStoredSettings(
+            [&r](const char *key, const char *fallback) {
+                const auto it = r.kv.find(key);
+                return it == r.kv.end() ? std::string(fallback) : it->second;
+            },
+            r.model);
+        EXPECT_EQ(s.loadOption, r.load);
+        EXPECT_EQ(s.waveformOption, r.wave);
+        EXPECT_EQ(s.unitOption, r.unit);
+        EXPECT_EQ(s.Amplitude, r.amp);
+        EXPECT_EQ(s.Symmetry, r.sym);
+    }
 }
 
 } // namespace
