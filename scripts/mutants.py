@@ -19,7 +19,8 @@ import pathlib
 import subprocess
 import sys
 
-# id, file (current layout), file (old layout) or None for the same, text, replacement
+# id, file (current layout), file (old layout) or None for the same, text, replacement,
+# and where the old layout words it otherwise, its text and replacement
 MUTANTS = [
     ("limit-amplitude", "src/instrument/validation.cpp", None,
      "if (a > p.MaxAmplitude)", "if (a >= p.MaxAmplitude * 1.0001f)"),
@@ -63,7 +64,8 @@ MUTANTS = [
     ("digit-key", "src/instrument/controllerfields.cpp", "src/mainwindow/entryfields.cpp",
      "keyAscii > '9')", "keyAscii > '8')"),
     ("commit-unmarks-failure", "src/instrument/controllerfields.cpp", "src/mainwindow/entryfields.cpp",
-     "if (!SendCommand(m_gpib.DeviceHandle, command(f)))\n        return;", "SendCommand(m_gpib.DeviceHandle, command(f));"),
+     "if (!SendCommand(m_gpib.DeviceHandle, command(f)))\n        return;", "SendCommand(m_gpib.DeviceHandle, command(f));",
+     "if (!m_form.SendCommand(gpib.DeviceHandle, command(f)))\n        return;", "m_form.SendCommand(gpib.DeviceHandle, command(f));"),
     ("apply-unmarks-failure", "src/instrument/controller.cpp", "src/mainwindow/mainform.cpp",
      "if (SendCommand(m_gpib.DeviceHandle, SettingLine(settings(), m_profile.ModelIndex))) {",
      "if (SendCommand(m_gpib.DeviceHandle, SettingLine(settings(), m_profile.ModelIndex)) || true) {"),
@@ -71,7 +73,8 @@ MUTANTS = [
      'if (!SendCommand(m_gpib.DeviceHandle, "OUT " + target))\n        return;',
      'SendCommand(m_gpib.DeviceHandle, "OUT " + target);'),
     ("off-before-change", "src/instrument/controller.cpp", "src/mainwindow/mainform.cpp",
-     "if (m_view.isChecked(Option::TurnOffAtChange))", "if (!m_view.isChecked(Option::TurnOffAtChange))"),
+     "if (m_view.isChecked(Option::TurnOffAtChange))", "if (!m_view.isChecked(Option::TurnOffAtChange))",
+     "if (m_ui.Menu_TurnOffAtChange->isChecked())", "if (!m_ui.Menu_TurnOffAtChange->isChecked())"),
     ("save-enable", "src/instrument/controller.cpp", "src/mainwindow/changemarks.cpp",
      "if (magnitude > 1)", "if (magnitude > 2)"),
     ("readback-milli", "src/instrument/readback.cpp", None,
@@ -106,9 +109,11 @@ def main():
         build = tree / build
 
     results = []
-    for ident, path, oldpath, text, replacement in MUTANTS:
+    for ident, path, oldpath, text, replacement, *old in MUTANTS:
         if args.only and ident not in args.only:
             continue
+        if args.layout == "old" and old:
+            text, replacement = old
         source = tree / (oldpath if args.layout == "old" and oldpath else path)
         original = source.read_text() if source.exists() else ""
         if text not in original:

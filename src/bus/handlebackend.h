@@ -2,7 +2,9 @@
 
 #include "bus/backend.h"
 
+#include <algorithm>
 #include <map>
+#include <vector>
 #include <type_traits>
 
 // A backend that keeps its own device handles and status (the simulated bus, the Prologix
@@ -41,6 +43,18 @@ public:
         done(0);
         return ud;
     }
+    // A new primary address (0 to 30) for the handle's next transfers.
+    int ibpad(int ud, int pad) override
+    {
+        Handle *h = handleFor(ud);
+        if (!h)
+            return Failed;
+        if (pad < 0 || pad > MaxPad)
+            return failed(gpib::EARG);
+        h->pad = pad;
+        addressChanged(*h);
+        return done(0);
+    }
     int ibtmo(int ud, int code) override
     {
         return answered(gpib::SetTimeoutCode(handle(ud), code));
@@ -52,6 +66,8 @@ public:
 
 protected:
     static constexpr int MaxPad = 30;
+    // After ibpad: what the handle had begun for its old address is dropped here.
+    virtual void addressChanged(Handle &) {}
 
     // Delivers one call's status (CMPL added) and returns it.
     int done(int status, int error = 0, int count = 0)
@@ -61,8 +77,59 @@ protected:
         return s;
     }
     int failed(int error) { return done(gpib::ERR, error); }
+    // The listeners a search found, as many as the caller has room for; ETAB when there
+    // were more.
+    void deliverListeners(const std::vector<uint16_t> &found, uint16_t *resultList, int limit)
+    {
+        const size_t written = std::min(found.size(), static_cast<size_t>(limit));
+        std::copy_n(found.begin(), written, resultList);
+        if (found.size() > written)
+            done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
+        else
+            done(0, 0, static_cast<int>(written));
+    }
+    // Board calls exist for board 0 only; false (and the error delivered) otherwise.
+    bool boardCallAllowed(int board)
+    {
+        if (board == 0)
+            return true;
+        failed(gpib::ENEB);
+        return false;
+    }
+    // A listener search needs an address list, and room for the results it may give.
+    bool listenerSearchAllowed(int board, const uint16_t *addressList, const uint16_t *resultList,
+                               int limit)
+    {
+        if (!boardCallAllowed(board))
+            return false;
+        if (addressList && (limit == 0 || (limit > 0 && resultList)))
+            return true;
+        failed(gpib::EARG);
+        return false;
+    }
     int answered(int error) { return error == gpib::NoError ? done(0) : failed(error); }
 
+    // What a call that failed before reaching the bus returns.
+    static constexpr int Failed = gpib::ERR | gpib::CMPL;
+    // The handle `ud`; null, with EDVR delivered, when no such handle was given out.
+    Handle *handleFor(int ud)
+    {
+        Handle *h = handle(ud);
+        if (!h)
+            failed(gpib::EDVR);
+        return h;
+    }
+    // The handle for a transfer of `count` bytes (a read needs at least one); null, with
+    // the error delivered, for an unknown handle or a buffer that cannot take the count.
+    Handle *transferHandle(int ud, const void *buffer, long count, bool reading)
+    {
+        Handle *h = handleFor(ud);
+        if (h && (reading ? count <= 0 || !buffer : count < 0 || (count > 0 && !buffer))) {
+            failed(gpib::EARG);
+            return nullptr;
+        }
+        return h;
+    }
     // The handle `ud`, or null when no such handle was given out.
     Handle *handle(int ud)
     {

@@ -277,10 +277,8 @@ std::optional<std::set<int>> PrologixBus::askListeners()
 
 void PrologixBus::SendIFC(int board)
 {
-    if (board != 0) {
-        failed(gpib::ENEB);
+    if (!boardCallAllowed(board))
         return;
-    }
     if (!settle() || !sendLine("++ifc")) {
         linkFailed();
         return;
@@ -290,14 +288,8 @@ void PrologixBus::SendIFC(int board)
 
 void PrologixBus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
 {
-    if (board != 0) {
-        failed(gpib::ENEB);
+    if (!listenerSearchAllowed(board, addressList, resultList, limit))
         return;
-    }
-    if (!addressList || (limit > 0 && !resultList) || limit < 0) {
-        failed(gpib::EARG);
-        return;
-    }
     if (!settle()) {
         linkFailed();
         return;
@@ -348,13 +340,7 @@ void PrologixBus::FindLstn(int board, const uint16_t *addressList, uint16_t *res
         failed(gpib::EBUS);
         return;
     }
-    const size_t written = std::min(found.size(), static_cast<size_t>(limit));
-    std::copy_n(found.begin(), written, resultList);
-    if (found.size() > written) {
-        done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
-        return;
-    }
-    done(0, 0, static_cast<int>(written));
+    deliverListeners(found, resultList, limit);
 }
 
 int PrologixBus::ibsre(int board, int value)
@@ -366,23 +352,12 @@ int PrologixBus::ibsre(int board, int value)
     return done(0);
 }
 
-int PrologixBus::ibpad(int ud, int pad)
-{
-    Handle *h = handle(ud);
-    if (!h)
-        return failed(gpib::EDVR);
-    if (pad < 0 || pad > MaxPad)
-        return failed(gpib::EARG);
-    // ++addr goes out with the next operation that needs it.
-    h->pad = pad;
-    return done(0);
-}
 
 int PrologixBus::ibclr(int ud)
 {
-    Handle *h = handle(ud);
+    Handle *h = handleFor(ud);
     if (!h)
-        return failed(gpib::EDVR);
+        return Failed;
     if (!settle() || !address(h->pad) || !sendLine("++clr"))
         return linkFailed();
     if (knownSilent(h->pad))
@@ -392,11 +367,9 @@ int PrologixBus::ibclr(int ud)
 
 int PrologixBus::ibrsp(int ud, char *statusByte)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, statusByte, 1, true);
     if (!h)
-        return failed(gpib::EDVR);
-    if (!statusByte)
-        return failed(gpib::EARG);
+        return Failed;
     if (!settle())
         return linkFailed();
     uint8_t value = 0;
@@ -418,18 +391,16 @@ int PrologixBus::ibwait(int ud, int mask)
 {
     // Every transfer is complete when its call returns.
     (void)mask;
-    if (!handle(ud))
-        return failed(gpib::EDVR);
+    if (!handleFor(ud))
+        return Failed;
     return done(0);
 }
 
 int PrologixBus::ibwrt(int ud, const void *buffer, long count)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, buffer, count, false);
     if (!h)
-        return failed(gpib::EDVR);
-    if (count < 0 || (count > 0 && !buffer))
-        return failed(gpib::EARG);
+        return Failed;
     if (!settle() || !address(h->pad) || !endWithEoi(h->eot))
         return linkFailed();
     const std::string_view bytes(static_cast<const char *>(buffer), static_cast<size_t>(count));
@@ -443,11 +414,9 @@ int PrologixBus::ibwrt(int ud, const void *buffer, long count)
 
 int PrologixBus::ibrd(int ud, void *buffer, long count)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, buffer, count, true);
     if (!h)
-        return failed(gpib::EDVR);
-    if (count <= 0 || !buffer)
-        return failed(gpib::EARG);
+        return Failed;
     if (m_reading && m_readPad != h->pad && !settle())
         return linkFailed();
     if (!m_reading) {

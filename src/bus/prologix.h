@@ -88,7 +88,6 @@ public:
     void SendIFC(int board) override;
     void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
     int ibsre(int board, int value) override;
-    int ibpad(int handle, int pad) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;
     int ibwait(int handle, int mask) override;

@@ -59,24 +59,16 @@ void SimBus::trace(const std::string &line)
 
 void SimBus::SendIFC(int board)
 {
-    if (board != 0) {
-        failed(gpib::ENEB);
+    if (!boardCallAllowed(board))
         return;
-    }
     trace("ifc");
     done(0);
 }
 
 void SimBus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
 {
-    if (board != 0) {
-        failed(gpib::ENEB);
+    if (!listenerSearchAllowed(board, addressList, resultList, limit))
         return;
-    }
-    if (!addressList || (limit > 0 && !resultList) || limit < 0) {
-        failed(gpib::EARG);
-        return;
-    }
     // With no instrument on the bus nobody takes part in the handshake: the driver
     // reports a bus error, not an empty list.
     if (m_devices.empty()) {
@@ -96,13 +88,7 @@ void SimBus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultLi
     for (const uint16_t a : found)
         line += ' ' + std::to_string(a);
     trace(line);
-    const size_t written = std::min(found.size(), static_cast<size_t>(limit));
-    std::copy_n(found.begin(), written, resultList);
-    if (found.size() > written) {
-        done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
-        return;
-    }
-    done(0, 0, static_cast<int>(written));
+    deliverListeners(found, resultList, limit);
 }
 
 int SimBus::ibsre(int board, int value)
@@ -113,28 +99,24 @@ int SimBus::ibsre(int board, int value)
     return done(0);
 }
 
-int SimBus::ibpad(int ud, int pad)
+SimDevice *SimBus::listener(const Handle &h)
 {
-    Handle *h = handle(ud);
-    if (!h)
-        return failed(gpib::EDVR);
-    if (pad < 0 || pad > MaxPad)
-        return failed(gpib::EARG);
-    h->pad = pad;
-    h->pendingWrite.clear();
-    return done(0);
+    SimDevice *d = deviceAt(h.pad);
+    if (!d) {
+        trace("nolistener " + std::to_string(h.pad));
+        failed(gpib::ENOL);
+    }
+    return d;
 }
 
 int SimBus::ibclr(int ud)
 {
-    Handle *h = handle(ud);
+    Handle *h = handleFor(ud);
     if (!h)
-        return failed(gpib::EDVR);
-    SimDevice *d = deviceAt(h->pad);
-    if (!d) {
-        trace("nolistener " + std::to_string(h->pad));
-        return failed(gpib::ENOL);
-    }
+        return Failed;
+    SimDevice *d = listener(*h);
+    if (!d)
+        return Failed;
     h->pendingWrite.clear();
     d->deviceClear();
     trace("clear " + std::to_string(h->pad));
@@ -143,11 +125,9 @@ int SimBus::ibclr(int ud)
 
 int SimBus::ibrsp(int ud, char *statusByte)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, statusByte, 1, true);
     if (!h)
-        return failed(gpib::EDVR);
-    if (!statusByte)
-        return failed(gpib::EARG);
+        return Failed;
     SimDevice *d = deviceAt(h->pad);
     if (!d || !d->talks())
         return timedOut(*h);
@@ -159,8 +139,8 @@ int SimBus::ibrsp(int ud, char *statusByte)
 
 int SimBus::ibwait(int ud, int mask)
 {
-    if (!handle(ud))
-        return failed(gpib::EDVR);
+    if (!handleFor(ud))
+        return Failed;
     // Every simulated transfer is complete when its call returns.
     (void)mask;
     return done(0);
@@ -168,16 +148,12 @@ int SimBus::ibwait(int ud, int mask)
 
 int SimBus::ibwrt(int ud, const void *buffer, long count)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, buffer, count, false);
     if (!h)
-        return failed(gpib::EDVR);
-    if (count < 0 || (count > 0 && !buffer))
-        return failed(gpib::EARG);
-    SimDevice *d = deviceAt(h->pad);
-    if (!d) {
-        trace("nolistener " + std::to_string(h->pad));
-        return failed(gpib::ENOL);
-    }
+        return Failed;
+    SimDevice *d = listener(*h);
+    if (!d)
+        return Failed;
     const std::string_view bytes(static_cast<const char *>(buffer), static_cast<size_t>(count));
     trace("write " + std::to_string(h->pad) + ' ' + printable(bytes));
     h->pendingWrite.append(bytes);
@@ -191,11 +167,9 @@ int SimBus::ibwrt(int ud, const void *buffer, long count)
 
 int SimBus::ibrd(int ud, void *buffer, long count)
 {
-    Handle *h = handle(ud);
+    Handle *h = transferHandle(ud, buffer, count, true);
     if (!h)
-        return failed(gpib::EDVR);
-    if (count <= 0 || !buffer)
-        return failed(gpib::EARG);
+        return Failed;
     SimDevice *d = deviceAt(h->pad);
     if (!d || !d->talks() || d->output().empty())
         return timedOut(*h);

@@ -37,7 +37,6 @@ public:
     void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
                   int limit) override;
     int ibsre(int board, int value) override;
-    int ibpad(int handle, int pad) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;
     int ibwait(int handle, int mask) override;
@@ -46,7 +45,11 @@ public:
 
 private:
     using Handle = SimHandle;
+    // A message begun for the old address is dropped.
+    void addressChanged(Handle &h) override { h.pendingWrite.clear(); }
     int timedOut(const Handle &h);
+    // The instrument at the handle's address; null, with ENOL delivered, when none listens.
+    SimDevice *listener(const Handle &h);
     void trace(const std::string &line);
 
     Clock &m_clock;
