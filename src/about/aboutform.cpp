@@ -2,8 +2,8 @@
 
 #include "about/links.h"
 #include "about/shell.h"
-#include "app/appicon.h"
-#include "app/formstyle.h"
+#include "forms/appicon.h"
+#include "forms/formstyle.h"
 #include "version.h"
 
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "app/appicon.h"
+#include "forms/appicon.h"
 #include "app/busselection.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"

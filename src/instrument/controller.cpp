@@ -1,6 +1,6 @@
 #include "instrument/controller.h"
 
-#include "about/specsheet.h"
+#include "instrument/specsheet.h"
 #include "gpib/gpibmodule.h"
 #include "gpib/messagebox.h"
 #include "text/numberparse.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/mainformui.h"
 
-#include "app/formstyle.h"
+#include "forms/formstyle.h"
 
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"

@@ -2,11 +2,11 @@
 
 #include "about/links.h"
 #include "about/shell.h"
-#include "about/specsheet.h"
-#include "app/appicon.h"
+#include "instrument/specsheet.h"
+#include "forms/appicon.h"
 #include "app/qtshell.h"
 #include "instrument/profile.h"
-#include "app/formstyle.h"
+#include "forms/formstyle.h"
 #include "version.h"
 
 #include <QDesktopServices>

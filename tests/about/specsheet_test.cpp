@@ -1,4 +1,4 @@
-#include "about/specsheet.h"
+#include "instrument/specsheet.h"
 
 #include "instrument/profile.h"
 #include "support/paramname.h"

@@ -1,4 +1,4 @@
-#include "app/appicon.h"
+#include "forms/appicon.h"
 
 #include <QColor>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "about/specsheet.h"
+#include "instrument/specsheet.h"
 
 #include "text/format.h"
 #include "text/numberparse.h"

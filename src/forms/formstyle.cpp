@@ -1,4 +1,4 @@
-#include "app/formstyle.h"
+#include "forms/formstyle.h"
 
 #include <QFontDatabase>
 #include <QLabel>
