@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class Clock;
@@ -41,7 +42,9 @@ public:
     // whether it was (the user chose to go on).
     void WriteCommand(int16_t &handle, const std::string &command);
     // Sends `query`, waits 0.1 s and reads the reply; "" when the write or read failed.
-    std::string QueryInstrument(int16_t &handle, const std::string &query);
+    // A reply that is no longer `wanted` once the wait is over is left unread, silently.
+    std::string QueryInstrument(int16_t &handle, const std::string &query,
+                                const std::function<bool()> &wanted = {});
     // Reads one reply in 512-byte chunks with a 3 s limit each, without its line ends;
     // "" (after the "I/O Error" box) when a chunk timed out.
     std::string ReadResponse(int16_t &handle);

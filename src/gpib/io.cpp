@@ -71,13 +71,14 @@ void GpibModule::WriteCommand(int16_t &handle, const std::string &command)
     ShowGpibError();
 }
 
-std::string GpibModule::QueryInstrument(int16_t &handle, const std::string &query)
+std::string GpibModule::QueryInstrument(int16_t &handle, const std::string &query,
+                                        const std::function<bool()> &wanted)
 {
     if (handle == 0)
         ShowDeviceNotConfigured();
     WriteCommand(handle, query);
     Delay(0.1f);
-    if (GpibErrorFlag)
+    if (GpibErrorFlag || (wanted && !wanted()))
         return {};
     return ReadResponse(handle);
 }

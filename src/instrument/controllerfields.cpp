@@ -42,7 +42,9 @@ std::string Controller::Query(const std::string &query)
 {
     if (m_closed)
         return {};
-    return m_gpib.QueryInstrument(m_gpib.DeviceHandle, query);
+    // The window may close while the instrument prepares its answer (the wait lets the
+    // close in): then nobody reads it, and no "I/O Error" box speaks of a lost reply.
+    return m_gpib.QueryInstrument(m_gpib.DeviceHandle, query, [this] { return !m_closed; });
 }
 
 void Controller::ReadAmplitude()

@@ -319,21 +319,4 @@ TEST(Marks, ApplyIsReleasedOnlyWhenNothingElseIsMarked)
     EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false}));
 }
 
-// After the window closed, no handler sends anything, even one already running.
-TEST(Closed, NothingMoreReachesTheBus)
-{
-    Started h;
-    h.view.text[0] = "3";
-    h.view.fieldMark[0] = true;
-    h.c.Form_Unload();
-    h.trace.clear();
-    h.boxes.answers.clear();
-    h.c.Button_Apply_Click();
-    h.c.Button_ToggleOutput_Click();
-    h.type(Field::Amplitude, "\r");
-    h.c.Button_Refresh_Click();
-    EXPECT_TRUE(h.trace.empty());
-    EXPECT_TRUE(h.boxes.boxes.empty());
-}
-
 } // namespace

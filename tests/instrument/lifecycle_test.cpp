@@ -178,9 +178,9 @@ TEST(ShutDown, ClosingWhileTheBusWaitsEndsWithoutAnotherWordOrAnOverwrittenSave)
     s.startUp({0, 1, 0, 1, 1, 0});
     s.gen().receive("AMPL 4");
     s.events.pending.push_back([&s] { s.c.Form_Unload(); });
-    s.boxes.answers = {MessageBoxService::Answer::Ok}; // the waiting read finds its reply gone
-    s.c.SaveSettings();
+    s.c.SaveSettings(); // the waiting query is left unread: no box after the close
     EXPECT_TRUE(s.stored("Amplitude") == "4.000" && s.stored("Frequency") == "1.000");
+    EXPECT_TRUE(s.boxes.boxes.empty());
 }
 
 } // namespace
