@@ -163,69 +163,57 @@ struct Session
 };
 
 const char *const Typed[] = {"1", "2.5", ".25", "-1", "0", "1000", "2,5", "1.2.3", "99999", "+3", "-", "40"};
-constexpr int Kinds = 10;
+
+// Enter, after typing over the whole field.
+void typeAndEnter(Session &r, Field f)
+{
+    r.view.moveFocus(static_cast<FocusTarget>(f));
+    r.view.selection = std::pair<size_t, size_t>{0, r.view.text[FakeView::at(f)].size()};
+    for (char k : std::string(Typed[r.rng() % std::size(Typed)]) + "\r") {
+        auto key = static_cast<int16_t>(k);
+        r.c.KeyPress(f, key);
+        if (key != 0 && !r.c.closed())
+            r.view.setFieldText(f, r.view.fieldTextAfterKey(f) + static_cast<char>(key));
+        r.view.selection.reset();
+    }
+}
+
+// The store holds the window as it was when the save was done, the moment before the
+// save put the focus back into the first field.
+void save(Session &r, Field)
+{
+    r.c.SaveSettings();
+    const std::string sec = SettingsSection(r.gpib.ModelName);
+    for (size_t i = 0; i < 3 && !r.c.closed(); ++i)
+        EXPECT_EQ(r.store.read(sec, std::array{"Amplitude", "Offset", "Frequency"}[i], ""),
+                  r.view.textsBeforeFocusMove[i]);
+}
+
+using Act = void (*)(Session &, Field);
+const Act Acts[] = {
+    [](Session &r, Field) { r.c.Button_Apply_Click(); },
+    typeAndEnter,
+    [](Session &r, Field) { r.c.Button_ToggleOutput_Click(); },
+    [](Session &r, Field) { r.c.Button_Refresh_Click(); },
+    save,
+    [](Session &r, Field) { r.view.enabled[2] ? r.c.LoadSavedSettingsAndApply() : void(); },
+    [](Session &r, Field) { r.c.Menu_InitFG_Click(); },
+    [](Session &r, Field f) {
+        const auto g = static_cast<Group>(3 + static_cast<int>(f) % 3);
+        r.view.selectOption(g, static_cast<int>(r.rng() % (g == Group::Load ? 2 : 3)));
+    },
+    [](Session &r, Field f) {
+        const auto o = static_cast<Option>(static_cast<int>(f) + r.rng() % 3);
+        r.view.checked[static_cast<size_t>(o)] = !r.view.checked[static_cast<size_t>(o)];
+        r.c.OptionItemClick(o);
+    },
+    [](Session &r, Field f) { r.c.DblClick(f); },
+};
+constexpr int Kinds = std::size(Acts);
 
 void act(Session &r, int what)
 {
-    Controller &c = r.c;
-    const auto f = static_cast<Field>(r.rng() % 4);
-    const std::string sec = SettingsSection(r.gpib.ModelName);
-    switch (what) {
-    case 0:
-        c.Button_Apply_Click();
-        break;
-    case 1: { // Enter, after typing over the whole field
-        r.view.moveFocus(static_cast<FocusTarget>(f));
-        r.view.selection = std::pair<size_t, size_t>{0, r.view.text[FakeView::at(f)].size()};
-        std::string keys = std::string(Typed[r.rng() % std::size(Typed)]) + "\r";
-        for (char k : keys) {
-            auto key = static_cast<int16_t>(k);
-            c.KeyPress(f, key);
-            if (key != 0 && !c.closed())
-                r.view.setFieldText(f, r.view.fieldTextAfterKey(f) + static_cast<char>(key));
-            r.view.selection.reset();
-        }
-        break;
-    }
-    case 2:
-        c.Button_ToggleOutput_Click();
-        break;
-    case 3:
-        c.Button_Refresh_Click();
-        break;
-    case 4: {
-        // The store holds the window as it was when the save was done, the moment before
-        // the save put the focus back into the first field.
-        c.SaveSettings();
-        if (c.closed())
-            break;
-        const auto &shown = r.view.textsBeforeFocusMove;
-        for (const auto &[key, value] : {std::pair{"Amplitude", shown[0]}, {"Offset", shown[1]},
-                                         {"Frequency", shown[2]}})
-            EXPECT_EQ(r.store.read(sec, key, ""), value) << key;
-        break;
-    }
-    case 5:
-        if (r.view.enabled[2])
-            c.LoadSavedSettingsAndApply();
-        break;
-    case 6:
-        c.Menu_InitFG_Click();
-        break;
-    case 7: {
-        const auto g = static_cast<Group>(3 + r.rng() % 3);
-        r.view.selectOption(g, static_cast<int>(r.rng() % (g == Group::Load ? 2 : 3)));
-        break;
-    }
-    case 8: {
-        const auto o = static_cast<Option>(r.rng() % 6);
-        r.view.checked[static_cast<size_t>(o)] = !r.view.checked[static_cast<size_t>(o)];
-        c.OptionItemClick(o);
-        break;
-    }
-    default:
-        c.DblClick(f);
-    }
+    Acts[what](r, static_cast<Field>(r.rng() % 4));
 }
 
 class Soak : public testing::TestWithParam<Fault> {};
