@@ -1,7 +1,6 @@
 #include "app/busselection.h"
 
-#include "mainwindow/entryfield.h"
-#include "support/formharness.h"
+#include "support/scriptedservices.h"
 #include "support/simprocess.h"
 
 #include <gtest/gtest.h>
@@ -76,59 +75,6 @@ private:
     const char *m_name;
     std::optional<std::string> m_old;
 };
-
-// The program's start on a Prologix controller, with the program's own waits on a test
-// clock: the bus, its controller and the window are real.
-struct ProgramOnController
-{
-    ProgramOnController()
-    {
-        bus = openBusFromEnvironment(boxes, programEnd);
-        gpib = std::make_unique<GpibModule>(*bus.backend,
-                                            GpibServices{boxes, programEnd, clock, events});
-        form = std::make_unique<MainForm>(*gpib, FormServices{boxes, programEnd, shell, store});
-    }
-
-    ManualClock clock;
-    ScriptedEvents events{clock};
-    ScriptedMessageBox boxes;
-    RecordingProgramEnd programEnd;
-    RecordingShell shell;
-    QTemporaryDir storeFolder;
-    SettingsStore store{storeFolder.filePath(QStringLiteral("Wavedial.conf"))};
-    OpenBus bus;
-    std::unique_ptr<GpibModule> gpib;
-    std::unique_ptr<MainForm> form;
-};
-
-TEST(ProgramStart, OnAPrologixControllerItRunsAsOnTheSimulatedBus)
-{
-    SimProcess sim({"OTHER@3,AFG5102@9"});
-    ASSERT_NE(sim.port, 0);
-    const EnvironmentValue gpib("WAVEDIAL_GPIB",
-                                "prologix:127.0.0.1:" + std::to_string(sim.port));
-    ProgramOnController program;
-    program.form->Form_Load();
-    program.form->controller().Form_Activate();
-
-    FormHarness local("OTHER@3,AFG5102@9");
-    local.form->Form_Load();
-    local.form->controller().Form_Activate();
-
-    EXPECT_TRUE(program.boxes.boxes.empty());
-    EXPECT_EQ(program.gpib->ModelName, "AFG5102");
-    EXPECT_EQ(program.form->windowTitle(), local.form->windowTitle());
-    EXPECT_EQ(program.form->ui().Amplitude->text(), local.form->ui().Amplitude->text());
-    EXPECT_EQ(program.form->ui().Frequency->text(), local.form->ui().Frequency->text());
-    EXPECT_TRUE(program.form->controller().StartupDone);
-
-    std::vector<std::string> expected = local.trace;
-    std::erase(expected, "ren");
-    std::vector<std::string> traced = sim.trace();
-    std::erase(traced, "ren");
-    EXPECT_GT(traced.size(), 5u);
-    EXPECT_EQ(traced, expected);
-}
 
 TEST(ProgramStart, AControllerThatCannotBeReachedIsReportedAndEndsTheProgram)
 {

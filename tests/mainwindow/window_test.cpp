@@ -1,18 +1,16 @@
 // What only the real window shows: keys as the user types them, every way text could
-// enter a field, focus and caret, colours on screen, tab stops, names for screen readers,
-// the busy cursor and each model's start state.
+// enter a field, focus and caret, colours on screen, tab stops, names for screen readers
+// and the busy cursor.
 #include "support/loadedform.h"
 #include "support/modal.h"
 
 #include "mainwindow/entryfield.h"
-#include "mainwindow/shapes.h"
 
 #include <QAccessible>
 #include <QAccessibleEditableTextInterface>
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -237,25 +235,6 @@ TEST(Cursor, BusyDuringTheWaitsOnly)
     h.ui().Button_Refresh->click();
     EXPECT_EQ(seen, std::vector<Qt::CursorShape>{Qt::WaitCursor});
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-TEST(Start, EachModelShowsItsTitleLoadAndFields)
-{
-    const struct { const char *at, *title; bool symmetry; int load; } rows[] = {
-        {"FG5010@5", "Wavedial FG5010, v1.31 / QW", true, 0},
-        {"PFG5105@12", "Wavedial PFG5105, v1.31 / QW", false, 1},
-        {"MUTE@1,AFG5102@9", "Wavedial AFG5102, v1.31 / QW", true, 1},
-    };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.at);
-        FormHarness h(r.at);
-        h.form->Form_Load();
-        EXPECT_EQ(h.form->windowTitle(), r.title);
-        EXPECT_EQ(h.ui().Symmetry->isEnabled(), r.symmetry);
-        EXPECT_TRUE(h.ui().OutInto[static_cast<size_t>(r.load)]->isChecked());
-        EXPECT_EQ(h.ui().ActualOutput->text(), "OFF");
-        EXPECT_EQ(h.ui().Shape1->fillColor(), QColor(255, 0, 0));
-    }
 }
 
 } // namespace
