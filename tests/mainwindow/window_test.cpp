@@ -27,9 +27,8 @@ using Answer = MessageBoxService::Answer;
 
 struct User : LoadedForm
 {
-    explicit User(const std::string &listeners = "FG5010@5") : LoadedForm(listeners)
+    User()
     {
-        show();
         for (QAction *a : ui().Menu_Settings->actions())
             a->setChecked(false);
     }

@@ -1,37 +1,31 @@
 #pragma once
 
-#include "support/formharness.h"
-
+#include "instrument/settingsstore.h"
+#include "mainwindow/mainform.h"
 #include "sim/simfunctiongenerator.h"
+#include "support/gpibharness.h"
+#include "support/recordingshell.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
-#include <string>
-#include <vector>
+#include <memory>
 
-// A main window loaded on the simulated bus and shown, trace and clock reset, ready for
-// the user.
-struct LoadedForm : FormHarness
+// The main window on a simulated bus, loaded, shown and active (only then does it get
+// key and focus events), with scripted boxes, an observable end and a real settings file.
+// The start-up's traffic and waits are forgotten.
+struct LoadedForm : GpibHarness
 {
-    explicit LoadedForm(const std::string &listeners = "FG5010@5",
-                        const QString &sharedStore = QString())
-        : FormHarness(listeners, sharedStore)
+    explicit LoadedForm(const std::string &listeners = "FG5010@5") : GpibHarness(listeners)
     {
         form->Form_Load();
-        trace.clear();
-        start = clock.now();
-    }
-
-    // Shown and active: only then does the window get key and focus events. Showing
-    // runs the start-up sequence; its traffic and waits are forgotten here.
-    void show()
-    {
         form->show();
         QApplication::processEvents();
         trace.clear();
         start = clock.now();
     }
-
+    MainFormUi &ui() { return form->ui(); }
+    Controller &controller() { return form->controller(); }
     // The commands that reached the bus, without the queries' replies.
     std::vector<std::string> writes() const
     {
@@ -41,12 +35,11 @@ struct LoadedForm : FormHarness
                 w.push_back(line);
         return w;
     }
+    SimFunctionGenerator &generator() { return *static_cast<SimFunctionGenerator *>(bus.deviceAt(5)); }
 
-    SimFunctionGenerator &generator(int address = 5)
-    {
-        return *static_cast<SimFunctionGenerator *>(bus.deviceAt(address));
-    }
-
-    // Nobody listens at `address` any more: writes fail with "No listener".
-    void unplug(int address = 5) { bus.attach(address, nullptr); }
+    RecordingShell shell;
+    QTemporaryDir storeFolder;
+    SettingsStore store{storeFolder.filePath(QStringLiteral("Wavedial.conf"))};
+    std::unique_ptr<MainForm> form =
+        std::make_unique<MainForm>(gpib, FormServices{boxes, programEnd, shell, store});
 };
