@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using Answer = MessageBoxService::Answer;
@@ -16,25 +18,13 @@ struct Started : ControllerHarness
     Lines titles() const
     {
         Lines t;
-        for (const auto &b : boxes.boxes)
-            t.push_back(b.title);
+        std::ranges::transform(boxes.boxes, std::back_inserter(t), &ScriptedMessageBox::Box::title);
         return t;
     }
 };
 
-Field fieldNamed(char c)
-{
-    switch (c) {
-    case 'A':
-        return Field::Amplitude;
-    case 'O':
-        return Field::Offset;
-    case 'F':
-        return Field::Frequency;
-    default:
-        return Field::Symmetry;
-    }
-}
+// 'A'mplitude, 'O'ffset, 'F'requency, 'S'ymmetry.
+Field fieldNamed(char c) { return static_cast<Field>(std::string_view("AOFS").find(c)); }
 
 // Keys typed into a field that held `before`, with `selected` characters selected from
 // the start (as a double click or shift+Home leaves them).
