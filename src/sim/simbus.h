@@ -19,7 +19,7 @@ struct SimHandle : gpib::DeviceHandleSettings
     std::string pendingWrite; // bytes written without EOI, awaiting the rest
 };
 
-class SimBus final : public HandleKeepingBackend<SimHandle>
+class SimBus : public HandleKeepingBackend<SimHandle>
 {
 public:
     using TraceSink = std::function<void(std::string_view line)>;

@@ -16,47 +16,28 @@ namespace {
 
 enum class Fault { NoListener, BusError, Timeout, Garbage, Overlong, Endless, All };
 
-// Passes every call to the simulated bus, but fails writes or reads of one kind at
-// random, and counts what the program has to report.
-class FlakyBus final : public GpibBackend
+// The simulated bus, but failing writes or reads of one kind at random, and counting
+// what the program has to report.
+class FlakyBus final : public SimBus
 {
 public:
-    FlakyBus(GpibBackend &inner, Fault kind, uint32_t seed) : m_inner(inner), m_kind(kind), m_rng(seed) {}
+    FlakyBus(Clock &clock, Fault kind, uint32_t seed) : SimBus(clock), m_kind(kind), m_rng(seed) {}
     bool enabled = false;
     int failedWrites = 0, failedExchanges = 0, injected = 0, waitForEver = 0;
 
-    int RegisterGpibGlobalsForThread(int32_t *s, int32_t *e, int32_t *c, int32_t *cl) override
-    {
-        m_status = s, m_error = e, m_count = c, m_countLong = cl;
-        return m_inner.RegisterGpibGlobalsForThread(s, e, c, cl);
-    }
-    int UnregisterGpibGlobalsForThread() override { return m_inner.UnregisterGpibGlobalsForThread(); }
-    void SendIFC(int b) override { m_inner.SendIFC(b); }
-    void FindLstn(int b, const uint16_t *a, uint16_t *r, int l) override { m_inner.FindLstn(b, a, r, l); }
-    int ibsre(int b, int v) override { return m_inner.ibsre(b, v); }
-    int ibdev(int b, int p, int s, int t, int eot, int eos) override { return m_inner.ibdev(b, p, s, t, eot, eos); }
-    int ibpad(int h, int p) override { return m_inner.ibpad(h, p); }
-    int ibclr(int h) override { return m_inner.ibclr(h); }
-    int ibrsp(int h, char *spr) override { return m_inner.ibrsp(h, spr); }
-    int ibtmo(int h, int c) override { waitForEver += c == 0; return m_inner.ibtmo(h, c); }
+    int ibtmo(int h, int c) override { waitForEver += c == 0; return SimBus::ibtmo(h, c); }
     // The program asks the time limit first thing when it reads a reply: a new exchange.
     int ibask(int h, int o, int *v) override
     {
         m_exchangeFailed = m_endless = false;
         m_overlongLeft = 3;
-        return m_inner.ibask(h, o, v);
+        return SimBus::ibask(h, o, v);
     }
-    int ibwait(int h, int m) override { return m_inner.ibwait(h, m); }
-
     int ibwrt(int h, const void *buffer, long count) override
     {
-        int status = 0;
-        if (roll(Fault::NoListener))
-            status = fail(gpib::ERR, gpib::ENOL);
-        else if (roll(Fault::BusError))
-            status = fail(gpib::ERR, gpib::EBUS);
-        else
-            status = m_inner.ibwrt(h, buffer, count);
+        const int status = roll(Fault::NoListener) ? failed(gpib::ENOL)
+                           : roll(Fault::BusError) ? failed(gpib::EBUS)
+                                                   : SimBus::ibwrt(h, buffer, count);
         failedWrites += (status & gpib::ERR) != 0;
         return status;
     }
@@ -67,20 +48,20 @@ public:
         if (m_endless || roll(Fault::Endless)) {
             m_endless = true; // this reply never ends
             std::memset(bytes, 'x', static_cast<size_t>(count));
-            status = deliver(gpib::CMPL, 0, count);
+            status = done(0, 0, static_cast<int>(count));
             noteFailure();
         } else if (roll(Fault::Timeout)) {
-            status = fail(gpib::ERR | gpib::TIMO, gpib::EABO);
+            status = done(gpib::ERR | gpib::TIMO, gpib::EABO);
         } else if (roll(Fault::Garbage)) {
             const long n = std::min<long>(count, 1 + static_cast<long>(m_rng() % 20));
             for (long i = 0; i < n; ++i)
                 bytes[i] = static_cast<char>(1 + m_rng() % 255);
-            status = deliver(gpib::CMPL | gpib::END, 0, n);
+            status = done(gpib::END, 0, static_cast<int>(n));
         } else if (m_overlongLeft < 3 || roll(Fault::Overlong)) {
             std::memset(bytes, '7', static_cast<size_t>(count));
-            status = deliver(gpib::CMPL | (--m_overlongLeft == 0 ? gpib::END : 0), 0, count);
+            status = done(--m_overlongLeft == 0 ? gpib::END : 0, 0, static_cast<int>(count));
         } else {
-            status = m_inner.ibrd(h, buffer, count);
+            status = SimBus::ibrd(h, buffer, count);
         }
         if (status & (gpib::ERR | gpib::TIMO))
             noteFailure();
@@ -94,23 +75,14 @@ private:
         injected += hit;
         return hit;
     }
-    int fail(int status, int error) { return deliver(status | gpib::CMPL, error, 0); }
-    int deliver(int status, int error, long count)
-    {
-        *m_status = status, *m_error = error;
-        *m_count = *m_countLong = static_cast<int32_t>(count);
-        return status;
-    }
     void noteFailure()
     {
         failedExchanges += !m_exchangeFailed;
         m_exchangeFailed = true;
     }
 
-    GpibBackend &m_inner;
     Fault m_kind;
     std::mt19937 m_rng;
-    int32_t *m_status = nullptr, *m_error = nullptr, *m_count = nullptr, *m_countLong = nullptr;
     bool m_exchangeFailed = false, m_endless = false;
     int m_overlongLeft = 3;
 };
@@ -136,22 +108,21 @@ struct GoingOnBoxes final : MessageBoxService
 
 struct Session
 {
-    Session(Fault kind, uint32_t seed, const std::string &at) : flaky(bus, kind, seed), rng(seed)
+    Session(Fault kind, uint32_t seed, const std::string &at) : bus(clock, kind, seed), rng(seed)
     {
         populateSimBus(bus, parseSimListeners(at).value());
         view.controller = &c;
         c.Form_Load();
-        flaky.enabled = true;
+        bus.enabled = true;
         c.Form_Activate();
     }
     ManualClock clock;
-    SimBus bus{clock};
-    FlakyBus flaky;
+    FlakyBus bus;
     std::mt19937 rng;
     GoingOnBoxes boxes;
     RecordingProgramEnd programEnd;
     ScriptedEvents events{clock};
-    GpibModule gpib{flaky, GpibServices{boxes, programEnd, clock, events}};
+    GpibModule gpib{bus, GpibServices{boxes, programEnd, clock, events}};
     // Every save flushes its keys to disk: in memory, where there is a memory file
     // system, hundreds of saves cost nothing.
     QTemporaryDir folder{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
@@ -232,20 +203,20 @@ TEST_P(Soak, EveryFailureHasItsBoxAndNothingHangsOrLeaks)
                 r.events.pending.push_back([&r, what = static_cast<int>(r.rng() % Kinds)] { act(r, what); });
             act(r, static_cast<int>(r.rng() % Kinds));
             r.events.processPendingEvents();
-            EXPECT_EQ(r.boxes.gpibErrors, r.flaky.failedWrites) << "a failed write without its box";
-            EXPECT_EQ(r.boxes.ioErrors, r.flaky.failedExchanges) << "a failed reply without its box";
-            EXPECT_EQ(r.flaky.waitForEver, 0);
+            EXPECT_EQ(r.boxes.gpibErrors, r.bus.failedWrites) << "a failed write without its box";
+            EXPECT_EQ(r.boxes.ioErrors, r.bus.failedExchanges) << "a failed reply without its box";
+            EXPECT_EQ(r.bus.waitForEver, 0);
             EXPECT_EQ(r.programEnd.ends, 0);
         }
         r.c.Form_Unload();
-        const int writes = r.flaky.failedWrites;
+        const int writes = r.bus.failedWrites;
         std::vector<std::string> trace;
         r.bus.setTraceSink([&trace](std::string_view line) { trace.emplace_back(line); });
         for (int what = 0; what < Kinds; ++what)
             act(r, what);
         EXPECT_TRUE(trace.empty()) << "sent after the window closed: " << trace.front();
-        EXPECT_EQ(r.flaky.failedWrites, writes);
-        injected += r.flaky.injected;
+        EXPECT_EQ(r.bus.failedWrites, writes);
+        injected += r.bus.injected;
     }
     EXPECT_GT(injected, 20) << "the faults must really have reached the program";
 }
