@@ -2,17 +2,14 @@
 // button that close it, the links handed to the desktop exactly.
 #include "about/aboutform.h"
 
-#include "app/qtshell.h"
 #include "instrument/specsheet.h"
 
 #include "support/recordingshell.h"
 
-#include <QDesktopServices>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -78,30 +75,3 @@ TEST(AboutForm, KeysButtonsAndLinks)
 }
 
 } // namespace
-
-// Stands in for the desktop's handlers, so that what QtShell hands over can be seen.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    std::vector<std::string> urls;
-public slots:
-    void handle(const QUrl &url) { urls.push_back(url.toString().toStdString()); }
-};
-
-TEST(QtShell, HandsTheLinkToTheDesktopUnchanged)
-{
-    UrlCatcher catcher;
-    for (const char *scheme : {"mailto", "https"})
-        QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "handle");
-    const std::vector<std::string> links = {"mailto:a@b.org?subject=Two words&body=x",
-                                            "https://example.org/wavedial/download"};
-    QtShell shell;
-    for (const std::string &link : links)
-        shell.open(link);
-    for (const char *scheme : {"mailto", "https"})
-        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-    EXPECT_EQ(catcher.urls, links);
-}
-
-#include "aboutform_test.moc"

@@ -31,22 +31,15 @@ Field fieldNamed(char c) { return static_cast<Field>(std::string_view("AOFS").fi
 TEST(Keys, PassReplaceOrRefuseEachCharacter)
 {
     const struct { char field; const char *before; size_t selected; const char *keys, *after; } rows[] = {
-        {'A', "", 0, "1,5", "1.5"},
-        {'A', "", 0, "1.5.", "1.5"},
-        {'A', "", 0, "2abcE+-x;", "2"},
-        {'F', "", 0, "1e3", "13"},
-        {'O', "", 0, "-1.5", "-1.5"},
-        {'O', "0.5", 0, "-", "-0.5"},
-        {'O', "0", 0, "-", "0"},
-        {'O', "-0.5", 0, "-", "-0.5"},
-        {'O', "-1.5", 0, "+", "1.500"},
-        {'O', "1.5", 0, "+", "1.5"},
-        {'S', "", 0, "4,,", "4."},
-        // A selection the key replaces is judged gone: no "." ten times too large.
-        {'O', "-1.500", 6, ".5", ".5"},
-        {'A', "1.5", 2, ".", "5."}, // "1." selected and gone: the "." passes
-        {'A', "1.5", 1, ".", "1.5"}, // the "." outside the selection still counts
-        {'O', "2", 1, "-", "-"},
+        {'A', "", 0, "1,5", "1.5"},          {'A', "", 0, "1.5.", "1.5"},
+        {'A', "", 0, "2abcE+-x;", "2"},      {'F', "", 0, "1e3", "13"},
+        {'O', "", 0, "-1.5", "-1.5"},        {'O', "0.5", 0, "-", "-0.5"},
+        {'O', "0", 0, "-", "0"},             {'O', "-0.5", 0, "-", "-0.5"},
+        {'O', "-1.5", 0, "+", "1.500"},      {'S', "", 0, "4,,", "4."},
+        // A selection the key replaces is judged gone: no "." ten times too large; a "."
+        // outside the selection still counts.
+        {'O', "-1.500", 6, ".5", ".5"},      {'A', "1.5", 2, ".", "5."},
+        {'A', "1.5", 1, ".", "1.5"},         {'O', "2", 1, "-", "-"},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(testing::Message() << r.field << " '" << r.before << "' + " << r.keys);
@@ -273,40 +266,6 @@ TEST(ReadBack, InitialiseResetsTheInstrumentWithoutAClearFirst)
     EXPECT_EQ(h.view.text[0], "1.000");
     EXPECT_EQ(h.view.option[2], 1);
     EXPECT_FALSE(h.c.OutputIsOn);
-}
-
-// Marks: Apply stays enabled while any other item is marked; a group's colour follows
-// the sign of its code.
-TEST(Marks, ApplyIsReleasedOnlyWhenNothingElseIsMarked)
-{
-    const struct { int16_t release; std::array<bool, 4> fields; std::array<bool, 3> groups; bool apply; } rows[] = {
-        {1, {true, false, false, false}, {}, false},
-        {1, {true, true, false, false}, {}, true},
-        {5, {false, false, true, false}, {false, false, true}, true},
-        {3, {}, {true, false, false}, false},
-        {7, {false, false, false, true}, {false, true, false}, true},
-    };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.release);
-        Started h;
-        h.view.fieldMark = r.fields;
-        h.view.groupMark = r.groups;
-        h.view.enabled = {true, false, true};
-        h.c.ReleaseApplyIfClean(r.release);
-        EXPECT_EQ(h.view.enabled[0], r.apply);
-        EXPECT_FALSE(h.view.enabled[1]) << "the save commands stay as they were";
-    }
-    Started h;
-    for (const int16_t code : {-3, -4, -5, 4}) {
-        h.c.SetGroupMark(code);
-        EXPECT_EQ(h.view.groupMark[static_cast<size_t>(std::abs(code) - 3)], code < 0);
-    }
-    h.c.UpdateCommandStates(2);
-    EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false}));
-    h.c.UpdateCommandStates(3);
-    EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{true, true, false}));
-    h.c.UpdateCommandStates(-1);
-    EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false}));
 }
 
 } // namespace

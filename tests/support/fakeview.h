@@ -17,17 +17,14 @@
 struct FakeView final : MainView
 {
     std::array<std::string, 4> text, textsBeforeFocusMove;
-    std::array<bool, 4> fieldEnabled{true, true, true, true};
     std::array<int, 3> option{0, 0, 0}; // load, waveform, unit
     std::array<bool, 6> checked{};
     std::array<bool, 4> fieldMark{};
     std::array<bool, 3> groupMark{};
     std::array<bool, 3> enabled{false, true, true}; // apply, save, load saved
     std::optional<FocusTarget> focus;
-    std::string title, initCaption;
     bool outputShown = false;
-    std::vector<std::string> aboutSheets;
-    int busy = 0, busiest = 0;
+    int busy = 0;
     std::optional<std::pair<size_t, size_t>> selection; // start, length
     Controller *controller = nullptr;
 
@@ -49,7 +46,7 @@ struct FakeView final : MainView
         if (changed && controller)
             controller->Change(f);
     }
-    void setFieldEnabled(Field f, bool e) override { fieldEnabled[at(f)] = e; }
+    void setFieldEnabled(Field, bool) override {}
     int selectedOption(Group g) const override { return option[at(g)]; }
     void selectOption(Group g, int index) override
     {
@@ -76,11 +73,11 @@ struct FakeView final : MainView
         if (t != FocusTarget::ToggleOutput && controller)
             controller->GotFocus(static_cast<Field>(t));
     }
-    void setTitle(const std::string &t) override { title = t; }
-    void setInitCaption(const std::string &c) override { initCaption = c; }
+    void setTitle(const std::string &) override {}
+    void setInitCaption(const std::string &) override {}
     void showOutputState(bool on) override { outputShown = on; }
-    void showAbout(const std::string &sheet) override { aboutSheets.push_back(sheet); }
-    void beginBusy() override { busiest = std::max(busiest, ++busy); }
+    void showAbout(const std::string &) override {}
+    void beginBusy() override { ++busy; }
     void endBusy() override { --busy; }
 };
 
@@ -116,14 +113,8 @@ struct ControllerHarness : GpibHarness
             c.KeyPress(f, key);
             if (key == 0)
                 continue;
-            std::string t = view.fieldTextAfterKey(f);
+            const std::string t = view.fieldTextAfterKey(f) + static_cast<char>(key);
             view.selection.reset();
-            if (key == 8) {
-                if (!t.empty())
-                    t.pop_back();
-            } else {
-                t += static_cast<char>(key);
-            }
             view.setFieldText(f, t);
         }
     }
