@@ -3,14 +3,13 @@
 #include "gpib/gpibmodule.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
-#include "support/faultybackend.h"
 #include "support/scriptedservices.h"
 
 #include <string>
 #include <vector>
 
 // The GPIB module on a simulated bus with a test clock, scripted boxes and an observable
-// end of the program; reads can be scripted through `faults`.
+// end of the program; every bus operation lands in `trace`.
 struct GpibHarness
 {
     explicit GpibHarness(const std::string &listeners = "")
@@ -28,10 +27,9 @@ struct GpibHarness
     ManualClock clock;
     Clock::Duration start = clock.now();
     SimBus bus{clock};
-    FaultyBackend faults{bus};
     ScriptedMessageBox boxes;
     RecordingProgramEnd programEnd;
     ScriptedEvents events{clock};
-    GpibModule gpib{faults, GpibServices{boxes, programEnd, clock, events}};
+    GpibModule gpib{bus, GpibServices{boxes, programEnd, clock, events}};
     std::vector<std::string> trace;
 };
