@@ -17,32 +17,9 @@ namespace {
 using namespace std::chrono_literals;
 const std::string Listeners = "MUTE@2,OTHER@3,AFG5102@9";
 
-// What the program does: find the listeners, identify the generator at 9, set it and read
-// back. Returns what it saw.
-std::vector<std::string> session(GpibDriver &d)
-{
-    std::vector<int16_t> all, found(15, 0);
-    for (int16_t a = 0; a <= 31; ++a)
-        all.push_back(a < 31 ? a : -1);
-    d.SendIFC(0);
-    d.FindLstn(0, all, found, 15);
-    std::vector<std::string> seen{std::to_string(found[1]) + ' ' + std::to_string(found[3])};
-    const int16_t ud = d.ibdev(0, 9, 0, 11, 1, 0);
-    d.ibclr(ud);
-    int16_t statusByte = -1;
-    d.ibrsp(ud, statusByte);
-    for (const char *query : {"ID?", "AMPL 5;FREQ 10E+3;AMPL?;FREQ?"}) {
-        d.ibwrt(ud, query);
-        std::string reply(256, ' ');
-        d.ibrd(ud, reply);
-        seen.push_back(reply.substr(0, static_cast<size_t>(d.ibcnt())) +
-                       ((d.ibsta() & gpib::END) ? " END" : ""));
-    }
-    return seen;
-}
-
-// The session over `place` sees and does on the far bus what it does on a local one (the
-// controller asserting REN as it takes the bus); once unplugged, every call fails at once.
+// What the program does, over `place` and on a local simulated bus: the same replies and
+// the same traffic on both buses (the controller asserts REN as it takes the bus). Once
+// unplugged, every call fails at once.
 void sameAsLocalUntilUnplugged(const std::string &place,
                                const std::function<std::vector<std::string>()> &trace,
                                const std::function<void()> &unplug)
@@ -51,19 +28,30 @@ void sameAsLocalUntilUnplugged(const std::string &place,
     PrologixOpen open = openPrologix(*parsePrologixAddress(place), clock,
                                      PrologixTiming{.grace = 30ms, .hello = 2000ms});
     ASSERT_TRUE(open.backend) << open.error;
-    GpibDriver d(*open.backend);
+    GpibDriver remote(*open.backend);
     GpibHarness local(Listeners);
-    EXPECT_EQ(session(d), session(local.gpib.driver()));
+    std::string seen[2];
+    for (GpibDriver *d : {&remote, &local.gpib.driver()}) {
+        std::vector<int16_t> all{0}, found(15, 0);
+        for (int16_t a = 1; a <= 31; ++a)
+            all.push_back(a < 31 ? a : -1);
+        d->SendIFC(0);
+        d->FindLstn(0, all, found, 15);
+        const int16_t ud = d->ibdev(0, 9, 0, 11, 1, 0);
+        int16_t statusByte = -1;
+        d->ibclr(ud), d->ibrsp(ud, statusByte), d->ibwrt(ud, "AMPL 5;FREQ 10E+3;ID?;AMPL?");
+        std::string reply(64, ' ');
+        d->ibrd(ud, reply);
+        seen[d == &remote] = std::to_string(found[3]) + reply + std::to_string(d->ibsta() & gpib::END);
+    }
+    EXPECT_EQ(seen[1], seen[0]);
     unplug();
     local.trace.insert(local.trace.begin(), "ren");
     EXPECT_EQ(trace(), local.trace);
     const auto t0 = clock.now();
-    const int16_t ud = d.ibdev(0, 9, 0, 11, 1, 0);
-    std::string buffer(8, ' ');
-    d.ibwrt(ud, "OUT?");
-    EXPECT_EQ(d.iberr(), gpib::EDVR);
-    d.ibrd(ud, buffer);
-    EXPECT_EQ(d.ibsta() & (gpib::ERR | gpib::TIMO), gpib::ERR);
+    remote.ibwrt(remote.ibdev(0, 9, 0, 11, 1, 0), "OUT?");
+    EXPECT_EQ(remote.ibsta() & (gpib::ERR | gpib::TIMO), gpib::ERR);
+    EXPECT_EQ(remote.iberr(), gpib::EDVR);
     EXPECT_LT(clock.now() - t0, 500ms);
 }
 

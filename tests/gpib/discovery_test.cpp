@@ -13,45 +13,36 @@ using Answer = MessageBoxService::Answer;
 
 std::string others(int first, int count)
 {
-    std::string s;
-    for (int a = first; a < first + count; ++a)
-        s += (s.empty() ? "OTHER@" : ",OTHER@") + std::to_string(a);
+    std::string s = "OTHER@" + std::to_string(first);
+    for (int a = first + 1; a < first + count; ++a)
+        s += ",OTHER@" + std::to_string(a);
     return s;
 }
 
 int16_t find(GpibModule &g, std::string query, std::string expected)
 {
-    return g.FindDevice(query, expected);
-}
-
-void initBus(GpibModule &g)
-{
     int16_t mode = 1;
-    g.InitBus(mode);
+    if (g.ListenerTable[0] == 0)
+        g.InitBus(mode);
+    return g.FindDevice(query, expected);
 }
 
 TEST(Identification, TakesTheFirstGeneratorInBusOrder)
 {
-    const struct
-    {
-        std::string listeners, identity; // identity: a listener at 6 answering just that
-        const char *model;
-        int address;
-        double seconds; // a mute listener costs 1 s each for its poll and its read
-    } rows[] = {{"MUTE@2,OTHER@3,AFG5102@9", "", "AFG5102", 9, 2.1},
-                {"AFG5101@7,FG5010@4", "", "FG5010", 4, 0.1},
-                {"", "acme/afg9,1", "afg9", 6, 0.1}, // "FG" in any letter case
-                {"OTHER@3,MUTE@5", "", "", 0, 2.0}};  // none: no box either
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.listeners + r.identity);
-        GpibHarness h(r.listeners);
-        if (!r.identity.empty())
-            h.bus.attach(6, std::make_unique<FixedIdentity>(r.identity));
+    // Listeners, and one at 6 answering just `identity`; model; address; seconds (a mute
+    // listener costs 1 s each for its poll and its read).
+    const std::tuple<std::string, std::string, const char *, int, double> rows[] = {
+        {"MUTE@2,OTHER@3,AFG5102@9", "", "AFG5102", 9, 2.1}, {"AFG5101@7,FG5010@4", "", "FG5010", 4, 0.1},
+        {"", "acme/afg9,1", "afg9", 6, 0.1}, {"OTHER@3,MUTE@5", "", "", 0, 2.0}}; // none: no box
+    for (const auto &[listeners, identity, model, address, seconds] : rows) {
+        GpibHarness h(listeners);
+        if (!identity.empty())
+            h.bus.attach(6, std::make_unique<FixedIdentity>(identity));
         h.gpib.IdentifyFunctionGenerator();
-        EXPECT_EQ(h.gpib.ModelName, r.model);
-        EXPECT_NEAR(h.elapsedSeconds(), r.seconds, 1e-6);
-        EXPECT_EQ(h.gpib.DeviceHandle != 0, r.address != 0);
-        EXPECT_EQ(r.address ? h.gpib.AddressForDeviceHandle(h.gpib.DeviceHandle) : 0, r.address);
+        EXPECT_EQ(h.gpib.ModelName, model);
+        EXPECT_NEAR(h.elapsedSeconds(), seconds, 1e-6);
+        EXPECT_EQ(h.gpib.DeviceHandle != 0, address != 0);
+        EXPECT_EQ(address ? h.gpib.AddressForDeviceHandle(h.gpib.DeviceHandle) : 0, address);
     }
     GpibHarness h("MUTE@2,OTHER@3,AFG5102@9");
     h.gpib.IdentifyFunctionGenerator();
@@ -62,8 +53,7 @@ TEST(Identification, TakesTheFirstGeneratorInBusOrder)
                            "clear 9", "spoll 9 0", "write 9 ID?", "read 9 ID SIM/AFG5102,V2.1",
                            "write 9 ID?", "read 9 ID SIM/AFG5102,V2.1"}));
     EXPECT_EQ(h.gpib.driver().ibask(h.gpib.DeviceHandle, gpib::IbaTMO), 12);
-    // A listener once handed out is not asked again.
-    EXPECT_EQ(find(h.gpib, "ID?", "!AFG"), 0);
+    EXPECT_EQ(find(h.gpib, "ID?", "!AFG"), 0); // a listener handed out is not asked again
 }
 
 TEST(InitBus, FillsTheTablesInBusOrder)
@@ -73,7 +63,7 @@ TEST(InitBus, FillsTheTablesInBusOrder)
         {others(17, 14), {14, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30}}};
     for (const auto &[listeners, filled] : rows) {
         GpibHarness h(listeners);
-        initBus(h.gpib);
+        find(h.gpib, "ID?", "!nothing");
         std::array<int16_t, 15> table{};
         std::copy(filled.begin(), filled.end(), table.begin());
         EXPECT_EQ(h.gpib.ListenerTable, table) << listeners;
@@ -83,22 +73,16 @@ TEST(InitBus, FillsTheTablesInBusOrder)
 
 TEST(FindDevice, MarkersChangeHowListenersAreAsked)
 {
-    const struct
-    {
-        const char *query, *expected;
-        bool found, clears;
-        double seconds;
-    } rows[] = {{"ID?", "!fg50", true, true, 0},  {"!ID?", "!FG", true, false, 0},
-                {"ID?", "!?FG", true, true, 0.1}, {"ID?", "!ID SIM/FG5010,V2.1!", true, true, 0},
-                {"ID?", "!FG5010!", false, true, 0}, {"ID?", "!id sim/fg5010,v2.1!", false, true, 0}};
-    for (const auto &r : rows) {
-        SCOPED_TRACE(std::string(r.query) + " " + r.expected);
+    // Query, expected reply; found; the listener cleared first; seconds.
+    const std::tuple<const char *, const char *, bool, bool, double> rows[] = {
+        {"ID?", "!fg50", true, true, 0}, {"!ID?", "!FG", true, false, 0},
+        {"ID?", "!?FG", true, true, 0.1}, {"ID?", "!ID SIM/FG5010,V2.1!", true, true, 0},
+        {"ID?", "!FG5010!", false, true, 0}, {"ID?", "!id sim/fg5010,v2.1!", false, true, 0}};
+    for (const auto &[query, expected, found, clears, seconds] : rows) {
         GpibHarness h("FG5010@5");
-        initBus(h.gpib);
-        h.trace.clear();
-        EXPECT_EQ(find(h.gpib, r.query, r.expected) != 0, r.found);
-        EXPECT_EQ(h.trace.front() == "clear 5", r.clears);
-        EXPECT_NEAR(h.elapsedSeconds(), r.seconds, 1e-6);
+        EXPECT_EQ(find(h.gpib, query, expected) != 0, found) << expected;
+        EXPECT_EQ(h.trace.at(3) == "clear 5", clears) << query; // after ifc, ren, findlstn
+        EXPECT_NEAR(h.elapsedSeconds(), seconds, 1e-6) << expected;
     }
     const std::pair<const char *, const char *> names[] = {
         {"ID SIM/AFG5102,V2.1", "AFG5102"}, {"junk/AFG5102,x/y,z", "AFG5102"},
@@ -109,22 +93,18 @@ TEST(FindDevice, MarkersChangeHowListenersAreAsked)
 
 TEST(QueryInstrument, JoinsChunksAndDropsLineEnds)
 {
-    const std::string blanks(508, ' '); // with "FREQ" one whole chunk, trimmed on its own
     const std::pair<std::string, const char *> rows[] = {
-        {"AMPL 5.00E+0\r\n", "AMPL 5.00E+0"}, {"OUT ON\n\r", "OUT ON"}, {"\n", ""},
-        {"X\n\n\n", "X"}, {"A\rB", "A"}, {"  SYM 50  ", "SYM 50"},
-        {"FREQ" + blanks + " 1.0E+3\n", "FREQ1.0E+3"}, {std::string(70000, 'x'), nullptr}};
+        {"AMPL 5.00E+0\r\n", "AMPL 5.00E+0"}, {"OUT ON\n\r", "OUT ON"}, {"\n", ""}, {"X\n\n\n", "X"},
+        {"A\rB", "A"}, {"  SYM 50  ", "SYM 50"}, // each 512-byte chunk is trimmed on its own:
+        {"FREQ" + std::string(509, ' ') + "1.0E+3\n", "FREQ1.0E+3"}, {std::string(70000, 'x'), nullptr}};
     for (const auto &[reply, text] : rows) {
-        SCOPED_TRACE(reply.substr(0, 12));
         GpibHarness h;
         h.bus.attach(5, std::make_unique<FixedIdentity>(reply));
         int16_t ud = h.gpib.driver().ibdev(0, 5, 0, 11, 1, 0);
-        if (!text) // a reply that never ends is cut off after 64 KiB
-            h.boxes.answers = {Answer::Ok};
-        EXPECT_EQ(h.gpib.QueryInstrument(ud, "ID?"), text ? text : "");
+        h.boxes.answers = {Answer::Ok}; // a reply that never ends is cut off after 64 KiB
+        EXPECT_EQ(h.gpib.QueryInstrument(ud, "ID?"), text ? text : "") << reply.substr(0, 12);
         EXPECT_NEAR(h.elapsedSeconds(), 0.1, 1e-6); // the pause between query and reply
-        EXPECT_EQ(h.boxes.boxes.size(), text ? 0u : 1u);
-        EXPECT_EQ(h.trace.size(), text ? 1 + (reply.size() + 511) / 512 : 130u);
+        EXPECT_EQ(h.boxes.boxes.size() + h.trace.size(), text ? 1 + (reply.size() + 511) / 512 : 131);
     }
 }
 
@@ -138,53 +118,51 @@ TEST(GpibModule, ReportsEachFailureInItsBox)
             EXPECT_EQ(g.driver().ibask(handle, gpib::IbaTMO), 11); // the handle's own again
         };
     };
+    const auto search = [](const char *query) {
+        return [query](GpibModule &g) { EXPECT_EQ(find(g, query, "FG"), 0); };
+    };
     const std::string restart = "\n\nCorrect problem and restart.",
                       notFound = "Expected Id-response from device not found" + std::string(40, ' '),
                       noListener = "No listener on write function.\nSelect OK to continue or "
                                    "Cancel to terminate program.",
                       idBox = "ID Query: ID?\n\nExpected Response: FG\n\nReceived Response(s):\n"
                               "ID SIM/DM5120,V1.0\n\n\nCorrect the problem and ";
-    const struct
-    {
-        std::string listeners;
-        std::function<void(GpibModule &)> action;
-        Answer answer;
-        std::string title, text;
-        bool ends;
-        double seconds;
-    } rows[] = {
-        {"FG5010@5", exchange(4, false), Answer::Ok, "GPIB ERROR # 2", noListener, false, 0.1},
-        {"FG5010@5", exchange(4, false), Answer::Cancel, "GPIB ERROR # 2", noListener, true, 0},
-        {"MUTE@2", exchange(2, true), Answer::Ok, "I/O Error", "Read cycle failed\nOperation aborted.",
-         false, 3}, // each chunk may take 3 s, whatever the handle's own limit
-        {"FG5010@5", exchange(0, true), Answer::Ok, "Device Error",
-         "Device not configured." + restart, true, 0},
-        {"", initBus, Answer::Ok, "Initialization Error 14", "No listeners found." + restart, true, 0},
-        {others(1, 15), initBus, Answer::Ok, "Initialization Error 20",
-         "Too many listeners found.\nMax 14 listeners allowed." + restart, true, 0},
-        {"FG5010@5", [](GpibModule &g) { g.IdentifyFunctionGenerator(), find(g, "ID?", "FG"); },
-         Answer::Ok, "Not enough devices on the bus", "Can't find more than 1 device(s)." + restart,
-         true, 0.1},
-        {"MUTE@2,OTHER@3", [](GpibModule &g) { initBus(g), find(g, "ID?", "FG"); }, Answer::Ok,
-         notFound, idBox + "restart. Program will end.", true, 2},
-        {"MUTE@2,OTHER@3", [](GpibModule &g) { initBus(g); EXPECT_EQ(find(g, "ID?!", "FG"), 0); },
-         Answer::Ok, notFound, idBox + "retry. Program will continue.", false, 2},
-        {"FG5010@5", [](GpibModule &g) { int16_t h = 99; EXPECT_EQ(g.AddressForDeviceHandle(h), 0); },
-         Answer::Ok, "Error", "Device not found", false, 0}};
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.title);
-        GpibHarness h(r.listeners);
-        h.boxes.answers = {r.answer};
+    // Listeners; what fails; the answer; title, text; the program ends; seconds waited.
+    const std::tuple<std::string, std::function<void(GpibModule &)>, Answer, std::string,
+                     std::string, bool, double>
+        rows[] = {
+            {"FG5010@5", exchange(4, false), Answer::Ok, "GPIB ERROR # 2", noListener, false, 0.1},
+            {"FG5010@5", exchange(4, false), Answer::Cancel, "GPIB ERROR # 2", noListener, true, 0},
+            {"MUTE@2", exchange(2, true), Answer::Ok, "I/O Error", // each chunk may take 3 s
+             "Read cycle failed\nOperation aborted.", false, 3},
+            {"FG5010@5", exchange(0, true), Answer::Ok, "Device Error",
+             "Device not configured." + restart, true, 0},
+            {"", search("ID?"), Answer::Ok, "Initialization Error 14", "No listeners found." + restart,
+             true, 0},
+            {others(1, 15), search("ID?"), Answer::Ok, "Initialization Error 20",
+             "Too many listeners found.\nMax 14 listeners allowed." + restart, true, 0},
+            {"FG5010@5", [](GpibModule &g) { g.IdentifyFunctionGenerator(), find(g, "ID?", "FG"); },
+             Answer::Ok, "Not enough devices on the bus",
+             "Can't find more than 1 device(s)." + restart, true, 0.1},
+            {"MUTE@2,OTHER@3", search("ID?"), Answer::Ok, notFound,
+             idBox + "restart. Program will end.", true, 2},
+            {"MUTE@2,OTHER@3", search("ID?!"), Answer::Ok, notFound,
+             idBox + "retry. Program will continue.", false, 2},
+            {"FG5010@5", [](GpibModule &g) { int16_t h = 99; EXPECT_EQ(g.AddressForDeviceHandle(h), 0); },
+             Answer::Ok, "Error", "Device not found", false, 0}};
+    for (const auto &[listeners, action, answer, title, text, ends, seconds] : rows) {
+        GpibHarness h(listeners);
+        h.boxes.answers = {answer};
         bool ended = false;
         try {
-            r.action(h.gpib);
+            action(h.gpib);
         } catch (const ProgramEnded &) {
             ended = true;
         }
-        EXPECT_EQ(ended, r.ends);
-        EXPECT_NEAR(h.elapsedSeconds(), r.seconds, 1e-6);
-        ASSERT_EQ(h.boxes.boxes.size(), 1u);
-        EXPECT_EQ(h.boxes.boxes[0].title + ": " + h.boxes.boxes[0].text, r.title + ": " + r.text);
+        EXPECT_EQ(ended, ends) << title;
+        EXPECT_NEAR(h.elapsedSeconds(), seconds, 1e-6) << title;
+        ASSERT_EQ(h.boxes.boxes.size(), 1u) << title;
+        EXPECT_EQ(h.boxes.boxes[0].title + ": " + h.boxes.boxes[0].text, title + ": " + text);
     }
 }
 
