@@ -42,7 +42,7 @@ void sameAsLocalUntilUnplugged(const std::string &place,
         d->ibclr(ud), d->ibrsp(ud, statusByte), d->ibwrt(ud, "AMPL 5;FREQ 10E+3;ID?;AMPL?");
         std::string reply(64, ' ');
         d->ibrd(ud, reply);
-        seen[d == &remote] = std::to_string(found[3]) + reply + std::to_string(d->ibsta() & gpib::END);
+        seen[d == &remote] = std::to_string(found[3]) + reply + (d->ibsta() & gpib::END ? "|" : "");
     }
     EXPECT_EQ(seen[1], seen[0]);
     unplug();

@@ -1,12 +1,12 @@
-// A stand-in for the system's GPIB library with the linux-gpib exports: its instrument
-// answers "ID?" with "FAKE/FG5010,1", and each call is logged for the tests (fakegpib_log).
-// Flavours: FAKEGPIB_CONFIG_ONLY lacks ibpad, ibtmo, ibsre (macros over ibconfig in the
-// newer vendor interface) and ThreadIbcntl; FAKEGPIB_NO_IBWRT lacks ibwrt;
-// FAKEGPIB_REGISTRATION also registers status variables, with a long ibcntl. Constants are
-// written out here, not taken from the program, so that a wrong one on either side shows.
+// A stand-in for the system's GPIB library with the linux-gpib exports. Each call is logged
+// with its arguments (fakegpib_log) and ends with the status, error and count that
+// fakegpib_next set; ibdev gives handle 7, ibask 12, ibrsp 0x41, ibrd "FAKE". Flavours:
+// FAKEGPIB_CONFIG_ONLY lacks ibpad, ibtmo, ibsre (macros over ibconfig in the newer vendor
+// interface) and ThreadIbcntl; FAKEGPIB_NO_IBWRT lacks ibwrt; FAKEGPIB_REGISTRATION also
+// registers status variables, with a long ibcntl.
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <initializer_list>
 #include <string>
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
@@ -15,99 +15,73 @@
 
 namespace {
 
-constexpr int ERR = 0x8000, TIMO = 0x4000, END = 0x2000, CMPL = 0x0100, CIC = 0x0020;
-std::map<int, int[2]> handles; // primary address and timeout code, by descriptor from 1
-std::string reply, logText;
+std::string logText;
+int nextStatus, nextError;
+long nextCount;
 TLS int sta, err, *regSta, *regErr, *regCnt;
 TLS long cnt, *regCntl;
 
-// Logs the call and ends it; one on a handle never given out fails with EDVR (0).
-int call(const std::string &line, int ud = 0, int status = CIC, int error = 0, long count = 0)
+int call(const char *name, std::initializer_list<long> args, const std::string &text = "")
 {
-    logText += line + '\n';
-    if (ud != 0 && !handles.count(ud))
-        status = ERR, error = 0, count = 0;
-    sta = status | CMPL, cnt = count;
-    if (status & ERR)
-        err = error;
+    logText += name;
+    for (const long a : args)
+        logText += ' ' + std::to_string(a);
+    logText += text + '\n';
+    sta = nextStatus, cnt = nextCount;
+    if (sta & 0x8000) // the error number is only written with ERR
+        err = nextError;
     if (regSta)
-        *regSta = sta, *regErr = err, *regCnt = static_cast<int>(count), *regCntl = count;
+        *regSta = sta, *regErr = err, *regCnt = static_cast<int>(cnt), *regCntl = cnt;
     return sta;
-}
-
-std::string args(int a, int b) { return ' ' + std::to_string(a) + ' ' + std::to_string(b); }
-
-// Option 1 the primary address, 3 the timeout code (up to 17, else EARG), 0xB remote enable.
-int configure(const std::string &line, int ud, int option, int value)
-{
-    if (option == 3 && (value < 0 || value > 17))
-        return call(line, ud, ERR, 4);
-    if (option != 0xB && handles.count(ud))
-        handles[ud][option == 1 ? 0 : 1] = value;
-    return call(line, option == 0xB ? 0 : ud);
 }
 
 } // namespace
 
 EXPORT const char *fakegpib_log() { return logText.c_str(); }
-EXPORT void fakegpib_reset() { handles.clear(), reply.clear(), logText.clear(), regSta = nullptr; }
+EXPORT void fakegpib_next(int s, int e, long c)
+{
+    logText.clear(), nextStatus = s, nextError = e, nextCount = c;
+}
 EXPORT int ThreadIbsta() { return sta; }
 EXPORT int ThreadIberr() { return err; }
 EXPORT int ThreadIbcnt() { return static_cast<int>(cnt); }
 #ifndef FAKEGPIB_CONFIG_ONLY
 EXPORT long ThreadIbcntl() { return cnt; }
-EXPORT int ibpad(int ud, int v) { return configure("ibpad" + args(ud, v), ud, 1, v); }
-EXPORT int ibtmo(int ud, int v) { return configure("ibtmo" + args(ud, v), ud, 3, v); }
-EXPORT int ibsre(int board, int v) { return configure("ibsre" + args(board, v), 0, 0xB, v); }
+EXPORT int ibpad(int ud, int v) { return call("ibpad", {ud, v}); }
+EXPORT int ibtmo(int ud, int v) { return call("ibtmo", {ud, v}); }
+EXPORT int ibsre(int board, int v) { return call("ibsre", {board, v}); }
 #endif
 #ifdef FAKEGPIB_REGISTRATION
 EXPORT int RegisterGpibGlobalsForThread(int *s, int *e, int *c, long *cl)
 {
-    logText += "RegisterGpibGlobalsForThread\n";
-    if (regSta)
-        return regSta == s ? 1 : 2;
+    logText += "Register"; // in front of the call that registered
     return regSta = s, regErr = e, regCnt = c, regCntl = cl, 0;
 }
 EXPORT int UnregisterGpibGlobalsForThread() { return regSta = nullptr, 0; }
 #endif
-EXPORT int ibconfig(int ud, int option, int v)
+EXPORT int ibconfig(int ud, int option, int v) { return call("ibconfig", {ud, option, v}); }
+EXPORT void SendIFC(int board) { call("SendIFC", {board}); }
+EXPORT void FindLstn(int board, const unsigned short *list, unsigned short *results, int limit)
 {
-    return configure("ibconfig" + args(ud, option) + ' ' + std::to_string(v), ud, option, v);
-}
-EXPORT void SendIFC(int board) { call("SendIFC " + std::to_string(board)); }
-EXPORT void FindLstn(int board, const unsigned short *, unsigned short *results, int limit)
-{
-    if (limit > 0)
-        results[0] = 5;
-    call("FindLstn" + args(board, limit), 0, limit > 0 ? CIC : ERR, 20, limit > 0); // ETAB
+    results[0] = list[1];
+    call("FindLstn", {board, list[0], limit});
 }
 EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos)
 {
-    const int ud = static_cast<int>(handles.size()) + 1;
-    handles[ud][0] = pad, handles[ud][1] = tmo;
-    return call("ibdev" + args(board, pad) + args(sad, tmo) + args(eot, eos)), ud;
+    return call("ibdev", {board, pad, sad, tmo, eot, eos}), 7;
 }
-EXPORT int ibclr(int ud) { return call("ibclr " + std::to_string(ud), ud); }
-EXPORT int ibwait(int ud, int mask) { return call("ibwait" + args(ud, mask), ud); }
-EXPORT int ibrsp(int ud, char *spr) { return *spr = 0, call("ibrsp " + std::to_string(ud), ud); }
-EXPORT int ibask(int ud, int option, int *value)
-{
-    *value = handles.count(ud) ? handles[ud][option == 1 ? 0 : 1] : 0;
-    return call("ibask" + args(ud, option), ud);
-}
+EXPORT int ibclr(int ud) { return call("ibclr", {ud}); }
+EXPORT int ibwait(int ud, int mask) { return call("ibwait", {ud, mask}); }
+EXPORT int ibrsp(int ud, char *spr) { return *spr = 0x41, call("ibrsp", {ud}); }
+EXPORT int ibask(int ud, int option, int *v) { return *v = 12, call("ibask", {ud, option}); }
 #ifndef FAKEGPIB_NO_IBWRT
 EXPORT int ibwrt(int ud, const void *buf, long count)
 {
-    const std::string text(static_cast<const char *>(buf), static_cast<size_t>(count));
-    reply = text == "ID?" ? "FAKE/FG5010,1" : "";
-    return call("ibwrt " + std::to_string(ud) + ' ' + text, ud, CIC, 0, count);
+    return call("ibwrt", {ud, count}, ' ' + std::string(static_cast<const char *>(buf), count));
 }
 #endif
 EXPORT int ibrd(int ud, void *buf, long count)
 {
-    const size_t n = std::min(reply.size(), static_cast<size_t>(count));
-    std::memcpy(buf, reply.data(), n);
-    reply.erase(0, n);
-    const int status = n == 0 ? ERR | TIMO : reply.empty() ? END | CIC : CIC; // EOI on the last
-    return call("ibrd" + args(ud, static_cast<int>(count)), ud, status, 6, static_cast<long>(n));
+    std::memcpy(buf, "FAKE", static_cast<size_t>(std::min(count, 4L)));
+    return call("ibrd", {ud, count});
 }

@@ -1,5 +1,4 @@
-// Discovery, identification and the instrument exchanges on the simulated bus, with every
-// box the GPIB module shows.
+// Discovery, identification, exchanges and every box of the GPIB module, on the simulated bus.
 #include "support/fixedidentity.h"
 #include "support/gpibharness.h"
 
@@ -32,8 +31,9 @@ TEST(Identification, TakesTheFirstGeneratorInBusOrder)
     // Listeners, and one at 6 answering just `identity`; model; address; seconds (a mute
     // listener costs 1 s each for its poll and its read).
     const std::tuple<std::string, std::string, const char *, int, double> rows[] = {
-        {"MUTE@2,OTHER@3,AFG5102@9", "", "AFG5102", 9, 2.1}, {"AFG5101@7,FG5010@4", "", "FG5010", 4, 0.1},
-        {"", "acme/afg9,1", "afg9", 6, 0.1}, {"OTHER@3,MUTE@5", "", "", 0, 2.0}}; // none: no box
+        {"MUTE@2,OTHER@3,AFG5102@9", "", "AFG5102", 9, 2.1},
+        {"AFG5101@7,FG5010@4", "", "FG5010", 4, 0.1}, {"", "acme/afg9,1", "afg9", 6, 0.1},
+        {"OTHER@3,MUTE@5", "", "", 0, 2.0}}; // none found: no box either
     for (const auto &[listeners, identity, model, address, seconds] : rows) {
         GpibHarness h(listeners);
         if (!identity.empty())
@@ -94,9 +94,10 @@ TEST(FindDevice, MarkersChangeHowListenersAreAsked)
 TEST(QueryInstrument, JoinsChunksAndDropsLineEnds)
 {
     const std::pair<std::string, const char *> rows[] = {
-        {"AMPL 5.00E+0\r\n", "AMPL 5.00E+0"}, {"OUT ON\n\r", "OUT ON"}, {"\n", ""}, {"X\n\n\n", "X"},
-        {"A\rB", "A"}, {"  SYM 50  ", "SYM 50"}, // each 512-byte chunk is trimmed on its own:
-        {"FREQ" + std::string(509, ' ') + "1.0E+3\n", "FREQ1.0E+3"}, {std::string(70000, 'x'), nullptr}};
+        {"AMPL 5.00E+0\r\n", "AMPL 5.00E+0"}, {"OUT ON\n\r", "OUT ON"}, {"\n", ""},
+        {"X\n\n\n", "X"}, {"A\rB", "A"}, {"  SYM 50  ", "SYM 50"}, // chunks are trimmed apart:
+        {"FREQ" + std::string(509, ' ') + "1.0E+3\n", "FREQ1.0E+3"},
+        {std::string(70000, 'x'), nullptr}};
     for (const auto &[reply, text] : rows) {
         GpibHarness h;
         h.bus.attach(5, std::make_unique<FixedIdentity>(reply));
@@ -104,7 +105,8 @@ TEST(QueryInstrument, JoinsChunksAndDropsLineEnds)
         h.boxes.answers = {Answer::Ok}; // a reply that never ends is cut off after 64 KiB
         EXPECT_EQ(h.gpib.QueryInstrument(ud, "ID?"), text ? text : "") << reply.substr(0, 12);
         EXPECT_NEAR(h.elapsedSeconds(), 0.1, 1e-6); // the pause between query and reply
-        EXPECT_EQ(h.boxes.boxes.size() + h.trace.size(), text ? 1 + (reply.size() + 511) / 512 : 131);
+        EXPECT_EQ(h.boxes.boxes.size() + h.trace.size(),
+                  text ? 1 + (reply.size() + 511) / 512 : 131); // a box, a write, 129 reads
     }
 }
 
@@ -122,7 +124,7 @@ TEST(GpibModule, ReportsEachFailureInItsBox)
         return [query](GpibModule &g) { EXPECT_EQ(find(g, query, "FG"), 0); };
     };
     const std::string restart = "\n\nCorrect problem and restart.",
-                      notFound = "Expected Id-response from device not found" + std::string(40, ' '),
+                      missing = "Expected Id-response from device not found" + std::string(40, ' '),
                       noListener = "No listener on write function.\nSelect OK to continue or "
                                    "Cancel to terminate program.",
                       idBox = "ID Query: ID?\n\nExpected Response: FG\n\nReceived Response(s):\n"
@@ -137,18 +139,19 @@ TEST(GpibModule, ReportsEachFailureInItsBox)
              "Read cycle failed\nOperation aborted.", false, 3},
             {"FG5010@5", exchange(0, true), Answer::Ok, "Device Error",
              "Device not configured." + restart, true, 0},
-            {"", search("ID?"), Answer::Ok, "Initialization Error 14", "No listeners found." + restart,
-             true, 0},
+            {"", search("ID?"), Answer::Ok, "Initialization Error 14",
+             "No listeners found." + restart, true, 0},
             {others(1, 15), search("ID?"), Answer::Ok, "Initialization Error 20",
              "Too many listeners found.\nMax 14 listeners allowed." + restart, true, 0},
             {"FG5010@5", [](GpibModule &g) { g.IdentifyFunctionGenerator(), find(g, "ID?", "FG"); },
              Answer::Ok, "Not enough devices on the bus",
              "Can't find more than 1 device(s)." + restart, true, 0.1},
-            {"MUTE@2,OTHER@3", search("ID?"), Answer::Ok, notFound,
+            {"MUTE@2,OTHER@3", search("ID?"), Answer::Ok, missing,
              idBox + "restart. Program will end.", true, 2},
-            {"MUTE@2,OTHER@3", search("ID?!"), Answer::Ok, notFound,
+            {"MUTE@2,OTHER@3", search("ID?!"), Answer::Ok, missing,
              idBox + "retry. Program will continue.", false, 2},
-            {"FG5010@5", [](GpibModule &g) { int16_t h = 99; EXPECT_EQ(g.AddressForDeviceHandle(h), 0); },
+            {"FG5010@5",
+             [](GpibModule &g) { int16_t h = 99; EXPECT_EQ(g.AddressForDeviceHandle(h), 0); },
              Answer::Ok, "Error", "Device not found", false, 0}};
     for (const auto &[listeners, action, answer, title, text, ends, seconds] : rows) {
         GpibHarness h(listeners);

@@ -4,28 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <deque>
+#include <tuple>
 
 namespace {
 
-// Registration answers from a queue (0 once used up); every call delivers `status` and
+// Registration answers `answer` the first time, then 0; every call delivers `status` and
 // `count` into the registered variables, as the vendor's library does.
 class ScriptedBackend final : public GpibBackend
 {
 public:
-    std::deque<int> registration;
+    int answer = 0;
     int32_t status = gpib::CMPL, count = 0;
     int value = 0; // handed back by ibdev, ibrsp and ibask
     int registers = 0, unregisters = 0, limit = -1;
 
     int RegisterGpibGlobalsForThread(int32_t *s, int32_t *e, int32_t *c, int32_t *cl) override
     {
-        const int rc = registration.empty() ? 0 : registration.front();
-        if (!registration.empty())
-            registration.pop_front();
+        const int rc = registers++ ? 0 : answer;
         if (rc == 0 || rc == 1)
             m_vars = {s, e, c, cl};
-        return ++registers, rc;
+        return rc;
     }
     int UnregisterGpibGlobalsForThread() override { return m_vars = {}, ++unregisters, 0; }
     void SendIFC(int) override { done(); }
@@ -53,24 +51,21 @@ private:
 
 TEST(GpibDriver, RegistersOnceFollowingTheDriversAnswerAndRetriesAFailure)
 {
-    const struct
-    {
-        int answer;
-        bool registered;            // after the first call
-        int registers, unregisters; // after two calls
-    } rows[] = {{0, true, 1, 0},  {1, true, 2, 1},  {2, false, 2, 1},
-                {3, false, 2, 1}, {7, false, 2, 0}, {-1, false, 2, 0}};
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.answer);
+    // The first answer; registered after one call; registrations and unregistrations after two.
+    const std::tuple<int, bool, int, int> rows[] = {{0, true, 1, 0},  {1, true, 2, 1},
+                                                    {2, false, 2, 1}, {3, false, 2, 1},
+                                                    {7, false, 2, 0}, {-1, false, 2, 0}};
+    for (const auto &[answer, registered, registers, unregisters] : rows) {
         ScriptedBackend backend;
-        backend.registration = {r.answer};
+        backend.answer = answer;
         GpibDriver driver(backend);
         driver.SendIFC(0);
-        EXPECT_EQ(driver.statusGlobalsRegistered(), r.registered);
+        EXPECT_EQ(driver.statusGlobalsRegistered(), registered) << answer;
         // Status that could not be delivered is a failure, never an older call's success.
-        EXPECT_EQ(driver.ibsta(), r.registered ? gpib::CMPL : static_cast<int16_t>(gpib::ERR));
+        EXPECT_EQ(driver.ibsta(), registered ? gpib::CMPL : static_cast<int16_t>(gpib::ERR));
         driver.ibsre(0, 1);
-        EXPECT_EQ(backend.registers * 10 + backend.unregisters, r.registers * 10 + r.unregisters);
+        EXPECT_EQ(backend.registers, registers) << answer;
+        EXPECT_EQ(backend.unregisters, unregisters) << answer;
     }
 }
 

@@ -39,8 +39,9 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
 {
     const uint8_t Ok = 0, Range = SimExecutionError, Syntax = SimCommandError;
     const std::tuple<M, const char *, uint8_t> rows[] = {
-        {M::FG5010, "AMPL 20", Ok}, {M::FG5010, "AMPL 20.01", Range}, {M::FG5010, "AMPL .01", Range},
-        {M::FG5010, "OFFS -7.6", Range}, {M::FG5010, "AMPL 20;OFFS 5.5", Range},
+        {M::FG5010, "AMPL 20", Ok}, {M::FG5010, "AMPL 20.01", Range},
+        {M::FG5010, "AMPL .01", Range}, {M::FG5010, "OFFS -7.6", Range},
+        {M::FG5010, "AMPL 20;OFFS 5.5", Range},
         {M::FG5010, "AMPL 15;OFFS -7.5", Ok}, {M::FG5010, "FREQ 25E+6", Range},
         {M::FG5010, "FREQ 1E-3", Range}, {M::FG5010, "SYM 91", Range},
         {M::FG5010, "FREQ 4E+6;SYM 10", Ok}, {M::FG5010, "FREQ 15E+6;SYM 62", Ok},

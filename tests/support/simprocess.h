@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -14,7 +12,6 @@
 #include <vector>
 
 // wavedial-sim on a loopback port the system chooses, with its trace in a temporary file.
-// Every wait for it is bounded.
 class SimProcess
 {
 public:
@@ -24,11 +21,8 @@ public:
         m_process.start(QStringLiteral(WAVEDIAL_SIM_PROGRAM),
                         QStringList{"--listen", "127.0.0.1:0", "--trace", tracePath()} + arguments);
         // Its first line names the port: "wavedial-sim listening on 127.0.0.1:PORT".
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning &&
-               waited.elapsed() < 10'000)
-            m_process.waitForReadyRead(100);
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(10'000))
+            continue;
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
         port = static_cast<uint16_t>(line.section(':', -1).toUInt());
         EXPECT_NE(port, 0) << "wavedial-sim said: " << line.toStdString();
@@ -36,11 +30,7 @@ public:
     ~SimProcess() { stop(); }
 
     // Ends it at once, connections and all.
-    void stop()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5'000);
-    }
+    void stop() { m_process.kill(), m_process.waitForFinished(5'000); }
     QString tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }
     std::vector<std::string> trace() const
     {
