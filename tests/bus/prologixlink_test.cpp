@@ -1,5 +1,4 @@
-// The Prologix backend over real links: loopback TCP against wavedial-sim, and a serial port
-// (a pseudo-terminal) with the simulated controller at its far end.
+// The Prologix backend over loopback TCP to wavedial-sim and over a pseudo-terminal.
 #include "bus/prologix.h"
 #include "sim/prologixadapter.h"
 #include "support/gpibharness.h"
@@ -17,9 +16,8 @@ namespace {
 using namespace std::chrono_literals;
 const std::string Listeners = "MUTE@2,OTHER@3,AFG5102@9";
 
-// What the program does, over `place` and on a local simulated bus: the same replies and
-// the same traffic on both buses (the controller asserts REN as it takes the bus). Once
-// unplugged, every call fails at once.
+// The program's exchanges over `place` and on a local bus give the same replies and bus
+// traffic (and REN, as the controller takes the bus); once unplugged, calls fail at once.
 void sameAsLocalUntilUnplugged(const std::string &place,
                                const std::function<std::vector<std::string>()> &trace,
                                const std::function<void()> &unplug)

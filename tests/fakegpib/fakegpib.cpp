@@ -1,9 +1,7 @@
-// A stand-in for the system's GPIB library with the linux-gpib exports. Each call is logged
-// with its arguments (fakegpib_log) and ends with the status, error and count that
-// fakegpib_next set; ibdev gives handle 7, ibask 12, ibrsp 0x41, ibrd "FAKE". Flavours:
-// FAKEGPIB_CONFIG_ONLY lacks ibpad, ibtmo, ibsre (macros over ibconfig in the newer vendor
-// interface) and ThreadIbcntl; FAKEGPIB_NO_IBWRT lacks ibwrt; FAKEGPIB_REGISTRATION also
-// registers status variables, with a long ibcntl.
+// The system's GPIB library, faked: each call is logged with its arguments and ends with the
+// status fakegpib_next set. FAKEGPIB_CONFIG_ONLY lacks ibpad, ibtmo, ibsre (ibconfig macros
+// in the newer vendor interface) and ThreadIbcntl; FAKEGPIB_NO_IBWRT lacks ibwrt;
+// FAKEGPIB_REGISTRATION registers status variables too, with a long ibcntl.
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>

@@ -15,16 +15,12 @@ using M = SimFunctionGenerator::Model;
 TEST(SimFunctionGenerator, RepliesInEngineeringForm)
 {
     const std::tuple<M, std::vector<std::string>, const char *> rows[] = {
-        {M::FG5010, {"AMPL 5", "AMPL?"}, "AMPL 5.00E+0"},
-        {M::AFG5101, {"AMPL .02;OFFS -1.5", "ampl?;OFFS?"}, "AMPL 20.0E-3;OFFS -1.50E+0"},
-        {M::FG5010, {"FREQ 2E-3;FREQ?"}, "FREQ 2.000E-3"},
-        {M::FG5010, {"FREQ 999.96E+0", "FREQ?"}, "FREQ 1.000E+3"},
-        {M::AFG5102, {"FUNC TRIANGLE;SYM 37.5", "FUNC?;SYM?"}, "FUNC TRIANGLE;SYM 37.5"},
-        {M::FG5010, {"OUT ON", "OUT?;ID?"}, "OUT ON;ID SIM/FG5010,V2.1"},
-        {M::AFG5101, {"SYM?;OUT?"}, "OUT OFF"},          // no symmetry, no answer to SYM?
-        {M::FG5010, {"AMPL 2", "ID?", "AMPL 3"}, ""},    // a new message drops the reply
-        {M::AFG5102, {"AMPL 3;FREQ 2E+6;FUNC SQUARE;OUT ON", "INIT", "FUNC?;FREQ?;AMPL?;OUT?"},
-         "FUNC SINE;FREQ 1.000E+3;AMPL 1.00E+0;OUT OFF"}};
+        {M::AFG5101, {"AMPL .02;OFFS -1.5", "ampl?;OFFS?;SYM?"}, "AMPL 20.0E-3;OFFS -1.50E+0"},
+        {M::AFG5102, {"FREQ 999.96E+0;FUNC TRIANGLE;SYM 37.5;OUT ON", "FREQ?;FUNC?;SYM?;OUT?"},
+         "FREQ 1.000E+3;FUNC TRIANGLE;SYM 37.5;OUT ON"},
+        {M::FG5010, {"ID?", "AMPL 3"}, ""}, // a new message drops the reply
+        {M::FG5010, {"AMPL 3;FREQ 2E+6;OUT ON", "INIT", "FREQ?;AMPL?;OUT?;ID?"},
+         "FREQ 1.000E+3;AMPL 1.00E+0;OUT OFF;ID SIM/FG5010,V2.1"}};
     for (const auto &[model, messages, reply] : rows) {
         SimFunctionGenerator fg(model);
         for (const std::string &m : messages) {
@@ -39,17 +35,14 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
 {
     const uint8_t Ok = 0, Range = SimExecutionError, Syntax = SimCommandError;
     const std::tuple<M, const char *, uint8_t> rows[] = {
-        {M::FG5010, "AMPL 20", Ok}, {M::FG5010, "AMPL 20.01", Range},
-        {M::FG5010, "AMPL .01", Range}, {M::FG5010, "OFFS -7.6", Range},
-        {M::FG5010, "AMPL 20;OFFS 5.5", Range},
+        {M::FG5010, "AMPL 20", Ok}, {M::FG5010, "AMPL 20.01", Range}, {M::FG5010, "SYM 91", Range},
+        {M::FG5010, "OFFS -7.6", Range}, {M::FG5010, "AMPL 20;OFFS 5.5", Range},
         {M::FG5010, "AMPL 15;OFFS -7.5", Ok}, {M::FG5010, "FREQ 25E+6", Range},
-        {M::FG5010, "FREQ 1E-3", Range}, {M::FG5010, "SYM 91", Range},
         {M::FG5010, "FREQ 4E+6;SYM 10", Ok}, {M::FG5010, "FREQ 15E+6;SYM 62", Ok},
         {M::FG5010, "FREQ 15E+6;SYM 37", Range}, {M::AFG5102, "FREQ 2E+6;SYM 40", Ok},
         {M::AFG5102, "FREQ 2.5E+6;SYM 40", Range}, {M::AFG5101, "AMPL 9.99;OFFS 0", Ok},
         {M::AFG5101, "AMPL 9.99;OFFS .01", Range}, {M::PFG5105, "SYM 50", Syntax},
-        {M::FG5010, "OUT ON;FUNC SAW", Syntax}, {M::FG5010, "AMPL5", Syntax},
-        {M::FG5010, "AMPL 1.2.3", Syntax}, {M::FG5010, "AMPL? 5", Syntax}};
+        {M::FG5010, "OUT ON;FUNC SAW", Syntax}, {M::FG5010, "AMPL5;AMPL 1.2.3;AMPL? 5", Syntax}};
     for (const auto &[model, message, statusByte] : rows) {
         SCOPED_TRACE(message);
         SimFunctionGenerator fg(model);
@@ -76,14 +69,12 @@ TEST(SimBus, AnswersAndWaitsAsTheVendorsDriver)
     int16_t statusByte = 0;
     const std::tuple<std::function<void()>, int, int, std::vector<std::string>> rows[] = {
         // The call; iberr or -1; the seconds it waited; its trace.
-        {[&] { d.SendIFC(1); }, gpib::ENEB, 0, {}}, {[&] { d.ibtmo(ud, 18); }, gpib::EARG, 0, {}},
-        {[&] { d.ibclr(999); }, gpib::EDVR, 0, {}},
+        {[&] { d.SendIFC(1); }, gpib::ENEB, 0, {}}, {[&] { d.ibclr(999); }, gpib::EDVR, 0, {}},
         {[&] { d.ibwrt(ud, "AMPL 99\r\n"), d.ibrsp(ud, statusByte); }, -1, 0,
          {"write 5 AMPL 99\\x0D\\x0A", "spoll 5 98"}},
         {[&] { d.ibrd(ud, buffer); }, gpib::EABO, 1, {"timeout 5"}},
         {[&] { d.ibpad(ud, 2), d.ibtmo(ud, 12), d.ibrsp(ud, statusByte); }, gpib::EABO, 3,
-         {"timeout 2"}},
-        {[&] { d.ibpad(ud, 4), d.ibwrt(ud, "ID?"); }, gpib::ENOL, 0, {"nolistener 4"}}};
+         {"timeout 2"}}};
     for (const auto &[call, error, seconds, lines] : rows) {
         trace.clear();
         const auto start = clock.now();

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-// The GPIB module on a simulated bus with a test clock, scripted boxes and an observable
-// end of the program; every bus operation lands in `trace`.
+// The GPIB module on a simulated bus, a test clock, scripted boxes and end; bus traffic in `trace`.
 struct GpibHarness
 {
     explicit GpibHarness(const std::string &listeners = "")
@@ -22,7 +21,6 @@ struct GpibHarness
     {
         return std::chrono::duration<double>(clock.now() - start).count();
     }
-    SimDevice *device(int address) { return bus.deviceAt(address); }
 
     ManualClock clock;
     Clock::Duration start = clock.now();

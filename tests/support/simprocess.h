@@ -28,9 +28,7 @@ public:
         EXPECT_NE(port, 0) << "wavedial-sim said: " << line.toStdString();
     }
     ~SimProcess() { stop(); }
-
-    // Ends it at once, connections and all.
-    void stop() { m_process.kill(), m_process.waitForFinished(5'000); }
+    void stop() { m_process.kill(), m_process.waitForFinished(5'000); } // connections and all
     QString tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }
     std::vector<std::string> trace() const
     {

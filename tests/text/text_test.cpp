@@ -32,16 +32,14 @@ TEST(FormatNumber, Rows)
         {2.4999998f, 2, " 3"}, {3.14159f, -1.2f, " 3.14"}, {-3.456f, -1.1f, "-3.4"},
         {12.3456f, 2.3f, " 12.346"}, {3.0f, 5.1f, "    3.0"}, {9.96f, 1.1f, " 10.0"},
         {0.05f, 0.1f, " 0.1"}, {1.0f, 1.9f, " 1.000000000"},
-        // Code 0: the number text with a 0 before the point.
+        // Code 0 puts a 0 before the point; exponent forms keep their text; odd ones stay sane.
         {0.25f, 0, " 0.25"}, {-0.25f, 0, "-0.25"}, {3.0f, 0, " 3"}, {0.00002f, 0, " 2E-05"},
-        // Exponent forms keep their text; odd values and codes stay bounded.
         {1.5e7f, 104, "   1.5E+07"}, {0.0000123f, 2.6f, " 1.2E-05"}, {Inf, 104, " 1E+39"},
         {std::nanf(""), 2, " NAN"}, {1.0f, 101, "Error: IntFrac= 101 "},
         {5.0f, -191, "Error: IntFrac= 191 "}};
     for (const auto &[value, code, text] : rows)
         EXPECT_EQ(FormatNumber(value, code), text) << value << " with code " << code;
-    for (const float code : {Inf, -Inf, std::nanf(""), 1e30f})
-        EXPECT_LE(FormatNumber(12.5f, code).size(), 1100u) << code;
+    EXPECT_LE(FormatNumber(12.5f, 1e30f).size(), 1100u); // an absurd width is cut
     EXPECT_EQ(static_cast<float>(LeadingNumber(FormatNumber(3.0e38f, 2.9f))), 3.0e38f);
 }
 
@@ -59,9 +57,8 @@ TEST(NumberText, Rows)
         EXPECT_EQ(NumberText(value), text) << value;
 }
 
-// Over the whole float range: the text reads back as the value rounded half up to seven
-// digits (found here through to_chars after nudging ties away from zero), and gives the
-// same text again.
+// Over the float range the text reads back as the value rounded half up to seven digits (by
+// to_chars, ties nudged away from zero), and gives the same text again.
 TEST(NumberText, ReadsBackAsTheSevenDigitValue)
 {
     for (std::uint32_t bits = 1; bits < 0x7f800000u; bits += 0x000f4243u) {
