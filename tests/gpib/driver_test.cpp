@@ -1,234 +1,95 @@
+// The driver wrappers, on a driver that answers as each row scripts it.
 #include "gpib/driver.h"
-
-#include "support/paramname.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <vector>
+#include <array>
+#include <tuple>
 
 namespace {
 
-// A driver that answers registration from a script and delivers whatever status a test
-// sets for the next call into the variables it was given, as the vendor's library does.
+// Registration answers `answer` the first time, then 0; every call delivers `status` and
+// `count` into the registered variables, as the vendor's library does.
 class ScriptedBackend final : public GpibBackend
 {
 public:
-    std::deque<int> registrationResults;
-    int registerCalls = 0;
-    int unregisterCalls = 0;
-    int32_t *ibsta = nullptr, *iberr = nullptr, *ibcnt = nullptr, *ibcntl = nullptr;
-
-    int32_t nextStatus = gpib::CMPL;
-    int32_t nextError = 0;
-    int32_t nextCount = 0;
-    int nextReturn = 0;
-    int lastLimit = -1;
-    int findLstnCalls = 0;
+    int answer = 0;
+    int32_t status = gpib::CMPL, count = 0;
+    int value = 0; // handed back by ibdev, ibrsp and ibask
+    int registers = 0, unregisters = 0, limit = -1;
 
     int RegisterGpibGlobalsForThread(int32_t *s, int32_t *e, int32_t *c, int32_t *cl) override
     {
-        ++registerCalls;
-        const int rc = registrationResults.empty() ? 0 : registrationResults.front();
-        if (!registrationResults.empty())
-            registrationResults.pop_front();
-        if (rc == 0 || rc == 1) {
-            ibsta = s;
-            iberr = e;
-            ibcnt = c;
-            ibcntl = cl;
-        }
+        const int rc = registers++ ? 0 : answer;
+        if (rc == 0 || rc == 1)
+            m_vars = {s, e, c, cl};
         return rc;
     }
-    int UnregisterGpibGlobalsForThread() override
-    {
-        ++unregisterCalls;
-        ibsta = iberr = ibcnt = ibcntl = nullptr;
-        return 0;
-    }
-    void SendIFC(int) override { deliver(); }
-    void FindLstn(int, const uint16_t *, uint16_t *, int limit) override
-    {
-        ++findLstnCalls;
-        lastLimit = limit;
-        deliver();
-    }
-    int ibsre(int, int) override { return deliver(); }
-    int ibdev(int, int, int, int, int, int) override
-    {
-        deliver();
-        return nextReturn;
-    }
-    int ibpad(int, int) override { return deliver(); }
-    int ibclr(int) override { return deliver(); }
-    int ibrsp(int, char *spr) override
-    {
-        *spr = static_cast<char>(nextReturn);
-        return deliver();
-    }
-    int ibtmo(int, int) override { return deliver(); }
-    int ibask(int, int, int *value) override
-    {
-        *value = nextReturn;
-        return deliver();
-    }
-    int ibwait(int, int) override { return deliver(); }
-    int ibwrt(int, const void *, long) override { return deliver(); }
-    int ibrd(int, void *, long) override { return deliver(); }
+    int UnregisterGpibGlobalsForThread() override { return m_vars = {}, ++unregisters, 0; }
+    void SendIFC(int) override { done(); }
+    void FindLstn(int, const uint16_t *, uint16_t *, int l) override { limit = l, done(); }
+    int ibsre(int, int) override { return done(); }
+    int ibdev(int, int, int, int, int, int) override { return done(), value; }
+    int ibpad(int, int) override { return done(); }
+    int ibclr(int) override { return done(); }
+    int ibrsp(int, char *spr) override { return *spr = static_cast<char>(value), done(); }
+    int ibtmo(int, int) override { return done(); }
+    int ibask(int, int, int *v) override { return *v = value, done(); }
+    int ibwait(int, int) override { return done(); }
+    int ibwrt(int, const void *, long) override { return done(); }
+    int ibrd(int, void *, long) override { return done(); }
 
 private:
-    int deliver()
+    int done()
     {
-        if (ibsta) {
-            *ibsta = nextStatus;
-            *iberr = nextError;
-            *ibcnt = nextCount;
-            *ibcntl = nextCount;
-        }
-        return nextStatus;
+        if (m_vars[0])
+            *m_vars[0] = status, *m_vars[1] = 0, *m_vars[2] = *m_vars[3] = count;
+        return status;
     }
+    std::array<int32_t *, 4> m_vars{};
 };
 
-TEST(LongToInt16, KeepsTheLowSixteenBitsAsASignedNumber)
+TEST(GpibDriver, RegistersOnceFollowingTheDriversAnswerAndRetriesAFailure)
 {
-    const struct
-    {
-        int32_t in;
-        int16_t out;
-    } cases[] = {
-        {0, 0},           {32767, 32767},       {32768, -32768},
-        {65535, -1},      {65536, 0},           {74565, 9029},
-        {-1, -1},         {-32768, -32768},     {static_cast<int32_t>(0xDEAD37F0u), 14320},
-        {0x12348000, -32768},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(LongToInt16(c.in), c.out) << c.in;
-}
-
-struct RegistrationCase
-{
-    const char *name;
-    std::deque<int> results;
-    int registerCalls;
-    int unregisterCalls;
-    bool registered;
-};
-
-class Registration : public ::testing::TestWithParam<RegistrationCase>
-{};
-
-TEST_P(Registration, FollowsTheDriversAnswer)
-{
-    const RegistrationCase &c = GetParam();
-    ScriptedBackend backend;
-    backend.registrationResults = c.results;
-    GpibDriver driver(backend);
-
-    driver.SendIFC(0);
-
-    EXPECT_EQ(backend.registerCalls, c.registerCalls);
-    EXPECT_EQ(backend.unregisterCalls, c.unregisterCalls);
-    EXPECT_EQ(driver.statusGlobalsRegistered(), c.registered);
-    if (!c.registered) {
-        // The call's status could not be delivered: the failure is what the caller sees.
-        EXPECT_EQ(driver.ibsta(), static_cast<int16_t>(gpib::ERR));
-        EXPECT_EQ(driver.iberr(), 0);
-        EXPECT_EQ(driver.ibcnt(), 14320);
-        EXPECT_EQ(driver.ibcntl(), static_cast<int32_t>(0xDEAD37F0u));
-    } else if (backend.ibsta) {
-        EXPECT_EQ(driver.ibsta(), gpib::CMPL);
+    // The first answer; registered after one call; registrations and unregistrations after two.
+    const std::tuple<int, bool, int, int> rows[] = {{0, true, 1, 0},  {1, true, 2, 1},
+                                                    {2, false, 2, 1}, {3, false, 2, 1},
+                                                    {7, false, 2, 0}, {-1, false, 2, 0}};
+    for (const auto &[answer, registered, registers, unregisters] : rows) {
+        ScriptedBackend backend;
+        backend.answer = answer;
+        GpibDriver driver(backend);
+        driver.SendIFC(0);
+        EXPECT_EQ(driver.statusGlobalsRegistered(), registered) << answer;
+        // Status that could not be delivered is a failure, never an older call's success.
+        EXPECT_EQ(driver.ibsta(), registered ? gpib::CMPL : static_cast<int16_t>(gpib::ERR));
+        driver.ibsre(0, 1);
+        EXPECT_EQ(backend.registers, registers) << answer;
+        EXPECT_EQ(backend.unregisters, unregisters) << answer;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Results, Registration,
-    ::testing::Values(RegistrationCase{"registered", {0}, 1, 0, true},
-                      // Already registered: unregister, register again, whatever that says.
-                      RegistrationCase{"already", {1, 0}, 2, 1, true},
-                      RegistrationCase{"alreadyThenFails", {1, 3}, 2, 1, true},
-                      RegistrationCase{"otherVariables", {2}, 1, 1, false},
-                      RegistrationCase{"outOfMemory", {3}, 1, 1, false},
-                      RegistrationCase{"unknown", {7}, 1, 0, false},
-                      RegistrationCase{"negative", {-1}, 1, 0, false}),
-    ByName());
-
-TEST(Registration, HappensOnceAndIsRetriedAfterAFailure)
-{
-    ScriptedBackend backend;
-    backend.registrationResults = {2, 0};
-    GpibDriver driver(backend);
-
-    driver.SendIFC(0);
-    EXPECT_FALSE(driver.statusGlobalsRegistered());
-    driver.ibsre(0, 1);
-    EXPECT_TRUE(driver.statusGlobalsRegistered());
-    driver.ibclr(32);
-    driver.ibwait(32, 0x4100);
-    EXPECT_EQ(backend.registerCalls, 2);
-    EXPECT_EQ(backend.unregisterCalls, 1);
-}
-
-TEST(StatusCopy, NarrowsTheDriversThirtyTwoBitStatus)
+TEST(GpibDriver, NarrowsWhatTheDriverGivesToSixteenBitsAndKeepsItInsideItsTables)
 {
     ScriptedBackend backend;
     GpibDriver driver(backend);
-
-    backend.nextStatus = gpib::ERR | gpib::TIMO | gpib::CMPL;
-    backend.nextError = gpib::EABO;
-    backend.nextCount = 70000;
-    std::string buffer(512, ' ');
-    driver.ibrd(32, buffer);
-    EXPECT_EQ(driver.ibsta(), static_cast<int16_t>(0xC100));
-    EXPECT_EQ(driver.iberr(), 6);
-    EXPECT_EQ(driver.ibcntl(), 70000);
-    EXPECT_EQ(driver.ibcnt(), 4464);
-
-    backend.nextStatus = gpib::END | gpib::CMPL;
-    backend.nextError = 0;
-    backend.nextCount = 12;
-    driver.ibrd(32, buffer);
-    EXPECT_EQ(driver.ibsta(), 0x2100);
-    EXPECT_EQ(driver.ibcnt(), 12);
-}
-
-TEST(ReturnedValues, AreNarrowedToSixteenBits)
-{
-    ScriptedBackend backend;
-    GpibDriver driver(backend);
-
-    backend.nextReturn = 65537;
+    backend.status = gpib::ERR | gpib::TIMO | gpib::CMPL;
+    backend.count = 70000;
+    backend.value = 65537;
     EXPECT_EQ(driver.ibdev(0, 1, 0, 11, 1, 0), 1);
-    backend.nextReturn = -1;
-    EXPECT_EQ(driver.ibdev(0, 1, 0, 11, 1, 0), -1);
-    backend.nextReturn = 12;
-    EXPECT_EQ(driver.ibask(32, 3), 12);
-
-    // The status byte is handed back as 0 to 255, never as a negative char.
-    backend.nextReturn = 0xE1;
+    EXPECT_EQ(driver.ibsta(), static_cast<int16_t>(0xC100));
+    EXPECT_EQ(driver.ibcnt(), 4464);
+    EXPECT_EQ(driver.ibcntl(), 70000);
+    backend.value = 0xE1; // a status byte is 0 to 255, never a negative char
     int16_t statusByte = -5;
     driver.ibrsp(32, statusByte);
     EXPECT_EQ(statusByte, 0xE1);
-}
-
-TEST(FindLstnGuard, KeepsTheDriverInsideTheTables)
-{
-    ScriptedBackend backend;
-    GpibDriver driver(backend);
-    const std::vector<int16_t> probe = {0, 1, 2, -1, 0};
+    // The listener search's limit is cut to the table; an unended list is never passed on.
     std::vector<int16_t> results(15, 0);
-
-    driver.FindLstn(0, probe, results, 40);
-    EXPECT_EQ(backend.lastLimit, 15);
-
-    driver.FindLstn(0, probe, results, 15);
-    EXPECT_EQ(backend.lastLimit, 15);
-    EXPECT_EQ(backend.findLstnCalls, 2);
-
-    // Without its end marker the driver would read past the list.
-    const std::vector<int16_t> unterminated = {0, 1, 2};
-    driver.FindLstn(0, unterminated, results, 15);
-    EXPECT_EQ(backend.findLstnCalls, 2);
-    EXPECT_EQ(driver.ibsta() & gpib::ERR, gpib::ERR);
+    driver.FindLstn(0, std::vector<int16_t>{0, 1, -1}, results, 40);
+    EXPECT_EQ(backend.limit, 15);
+    driver.FindLstn(0, std::vector<int16_t>{0, 1, 2}, results, 5);
+    EXPECT_EQ(backend.limit, 15);
     EXPECT_EQ(driver.iberr(), gpib::EARG);
 }
 

@@ -3,14 +3,12 @@
 #include "gpib/gpibmodule.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
-#include "support/faultybackend.h"
 #include "support/scriptedservices.h"
 
 #include <string>
 #include <vector>
 
-// The GPIB module on a simulated bus with a test clock, scripted boxes and an observable
-// end of the program; reads can be scripted through `faults`.
+// The GPIB module on a simulated bus, a test clock, scripted boxes and end; bus traffic in `trace`.
 struct GpibHarness
 {
     explicit GpibHarness(const std::string &listeners = "")
@@ -23,15 +21,13 @@ struct GpibHarness
     {
         return std::chrono::duration<double>(clock.now() - start).count();
     }
-    SimDevice *device(int address) { return bus.deviceAt(address); }
 
     ManualClock clock;
     Clock::Duration start = clock.now();
     SimBus bus{clock};
-    FaultyBackend faults{bus};
     ScriptedMessageBox boxes;
     RecordingProgramEnd programEnd;
     ScriptedEvents events{clock};
-    GpibModule gpib{faults, GpibServices{boxes, programEnd, clock, events}};
+    GpibModule gpib{bus, GpibServices{boxes, programEnd, clock, events}};
     std::vector<std::string> trace;
 };

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -14,49 +12,29 @@
 #include <vector>
 
 // wavedial-sim on a loopback port the system chooses, with its trace in a temporary file.
-// Everything it waits for is bounded.
 class SimProcess
 {
 public:
     explicit SimProcess(const QStringList &arguments)
     {
-        m_process.setProgram(QStringLiteral(WAVEDIAL_SIM_PROGRAM));
-        m_process.setArguments(QStringList{"--listen", "127.0.0.1:0", "--trace", tracePath()} +
-                               arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
+        m_process.start(QStringLiteral(WAVEDIAL_SIM_PROGRAM),
+                        QStringList{"--listen", "127.0.0.1:0", "--trace", tracePath()} + arguments);
         // Its first line names the port: "wavedial-sim listening on 127.0.0.1:PORT".
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning &&
-               waited.elapsed() < 10'000)
-            m_process.waitForReadyRead(100);
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(10'000))
+            continue;
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
         port = static_cast<uint16_t>(line.section(':', -1).toUInt());
         EXPECT_NE(port, 0) << "wavedial-sim said: " << line.toStdString();
     }
     ~SimProcess() { stop(); }
-    SimProcess(const SimProcess &) = delete;
-    SimProcess &operator=(const SimProcess &) = delete;
-
-    // Ends it at once, connections and all.
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.kill();
-        m_process.waitForFinished(5'000);
-    }
-
+    void stop() { m_process.kill(), m_process.waitForFinished(5'000); } // connections and all
     QString tracePath() const { return m_dir.filePath(QStringLiteral("trace.txt")); }
-
     std::vector<std::string> trace() const
     {
         QFile file(tracePath());
         std::vector<std::string> lines;
-        if (!file.open(QIODevice::ReadOnly))
-            return lines;
-        while (!file.atEnd())
+        for (file.open(QIODevice::ReadOnly); !file.atEnd();)
             lines.push_back(QString::fromUtf8(file.readLine()).chopped(1).toStdString());
         return lines;
     }

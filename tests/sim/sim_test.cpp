@@ -1,0 +1,88 @@
+// The simulated function generators and the simulated bus they stand on.
+#include "gpib/driver.h"
+#include "sim/simbus.h"
+#include "sim/simconfig.h"
+#include "sim/simfunctiongenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using M = SimFunctionGenerator::Model;
+
+TEST(SimFunctionGenerator, RepliesInEngineeringForm)
+{
+    const std::tuple<M, std::vector<std::string>, const char *> rows[] = {
+        {M::AFG5101, {"AMPL .02;OFFS -1.5", "ampl?;OFFS?;SYM?"}, "AMPL 20.0E-3;OFFS -1.50E+0"},
+        {M::AFG5102, {"FREQ 999.96E+0;FUNC TRIANGLE;SYM 37.5;OUT ON", "FREQ?;FUNC?;SYM?;OUT?"},
+         "FREQ 1.000E+3;FUNC TRIANGLE;SYM 37.5;OUT ON"},
+        {M::FG5010, {"ID?", "AMPL 3"}, ""}, // a new message drops the reply
+        {M::FG5010, {"AMPL 3;FREQ 2E+6;OUT ON", "INIT", "FREQ?;AMPL?;OUT?;ID?"},
+         "FREQ 1.000E+3;AMPL 1.00E+0;OUT OFF;ID SIM/FG5010,V2.1"}};
+    for (const auto &[model, messages, reply] : rows) {
+        SimFunctionGenerator fg(model);
+        for (const std::string &m : messages) {
+            fg.receive(m);
+            EXPECT_EQ(fg.serialPoll(), 0) << m;
+        }
+        EXPECT_EQ(fg.output(), reply) << messages[0];
+    }
+}
+
+TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
+{
+    const uint8_t Ok = 0, Range = SimExecutionError, Syntax = SimCommandError;
+    const std::tuple<M, const char *, uint8_t> rows[] = {
+        {M::FG5010, "AMPL 20", Ok}, {M::FG5010, "AMPL 20.01", Range}, {M::FG5010, "SYM 91", Range},
+        {M::FG5010, "OFFS -7.6", Range}, {M::FG5010, "AMPL 20;OFFS 5.5", Range},
+        {M::FG5010, "AMPL 15;OFFS -7.5", Ok}, {M::FG5010, "FREQ 25E+6", Range},
+        {M::FG5010, "FREQ 4E+6;SYM 10", Ok}, {M::FG5010, "FREQ 15E+6;SYM 62", Ok},
+        {M::FG5010, "FREQ 15E+6;SYM 37", Range}, {M::AFG5102, "FREQ 2E+6;SYM 40", Ok},
+        {M::AFG5102, "FREQ 2.5E+6;SYM 40", Range}, {M::AFG5101, "AMPL 9.99;OFFS 0", Ok},
+        {M::AFG5101, "AMPL 9.99;OFFS .01", Range}, {M::PFG5105, "SYM 50", Syntax},
+        {M::FG5010, "OUT ON;FUNC SAW", Syntax}, {M::FG5010, "AMPL5;AMPL 1.2.3;AMPL? 5", Syntax}};
+    for (const auto &[model, message, statusByte] : rows) {
+        SCOPED_TRACE(message);
+        SimFunctionGenerator fg(model);
+        fg.receive("OFFS 1"); // nothing of a refused message takes effect
+        fg.receive(message);
+        EXPECT_EQ(fg.serialPoll(), statusByte);
+        EXPECT_EQ(fg.serialPoll(), 0); // reported once
+        const auto &s = fg.state();
+        EXPECT_EQ(s.offset == 1 && !s.outputOn && s.amplitude == 1 && s.frequency == 1000,
+                  statusByte != Ok);
+    }
+}
+
+TEST(SimBus, AnswersAndWaitsAsTheVendorsDriver)
+{
+    ManualClock clock;
+    SimBus bus(clock);
+    populateSimBus(bus, parseSimListeners("MUTE@2,FG5010@5").value());
+    std::vector<std::string> trace;
+    bus.setTraceSink([&](std::string_view line) { trace.emplace_back(line); });
+    GpibDriver d(bus);
+    const int16_t ud = d.ibdev(0, 5, 0, 11, 1, 0);
+    std::string buffer(8, ' ');
+    int16_t statusByte = 0;
+    const std::tuple<std::function<void()>, int, int, std::vector<std::string>> rows[] = {
+        // The call; iberr or -1; the seconds it waited; its trace.
+        {[&] { d.SendIFC(1); }, gpib::ENEB, 0, {}}, {[&] { d.ibclr(999); }, gpib::EDVR, 0, {}},
+        {[&] { d.ibwrt(ud, "AMPL 99\r\n"), d.ibrsp(ud, statusByte); }, -1, 0,
+         {"write 5 AMPL 99\\x0D\\x0A", "spoll 5 98"}},
+        {[&] { d.ibrd(ud, buffer); }, gpib::EABO, 1, {"timeout 5"}},
+        {[&] { d.ibpad(ud, 2), d.ibtmo(ud, 12), d.ibrsp(ud, statusByte); }, gpib::EABO, 3,
+         {"timeout 2"}}};
+    for (const auto &[call, error, seconds, lines] : rows) {
+        trace.clear();
+        const auto start = clock.now();
+        call();
+        EXPECT_EQ(d.ibsta() & gpib::ERR ? d.iberr() : -1, error);
+        EXPECT_EQ(trace, lines);
+        EXPECT_EQ(clock.now() - start, std::chrono::seconds(seconds));
+    }
+}
+
+} // namespace
