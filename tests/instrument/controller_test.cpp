@@ -1,7 +1,5 @@
 #include "support/fakeview.h"
 
-#include "sim/simfunctiongenerator.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +12,6 @@ using Lines = std::vector<std::string>;
 struct Started : ControllerHarness
 {
     explicit Started(const std::string &at = "FG5010@5") : ControllerHarness(at) { startUp(); }
-    SimFunctionGenerator &gen() { return *static_cast<SimFunctionGenerator *>(device(5)); }
     Lines titles() const
     {
         Lines t;

@@ -1,7 +1,5 @@
 #include "support/fakeview.h"
 
-#include "sim/simfunctiongenerator.h"
-
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -26,7 +24,6 @@ struct Session : ControllerHarness
         events.pending.push_back(meanwhile);
         c.Form_Activate();
     }
-    SimFunctionGenerator &gen() { return *static_cast<SimFunctionGenerator *>(device(5)); }
     std::string sec;
 };
 

@@ -2,6 +2,7 @@
 
 #include "instrument/controller.h"
 #include "instrument/settingsstore.h"
+#include "sim/simfunctiongenerator.h"
 #include "support/gpibharness.h"
 
 #include <QTemporaryDir>
@@ -136,6 +137,7 @@ struct ControllerHarness : GpibHarness
         return w;
     }
     void unplug(int address = 5) { bus.attach(address, nullptr); }
+    SimFunctionGenerator &gen() { return *static_cast<SimFunctionGenerator *>(bus.deviceAt(5)); }
 
     QTemporaryDir folder;
     SettingsStore store;
