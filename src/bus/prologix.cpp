@@ -163,35 +163,23 @@ bool PrologixBus::settle()
     return true;
 }
 
-bool PrologixBus::address(int pad)
+// The controller keeps each setting until it is told otherwise: it is sent only when
+// it changes, and remembered only when the line went out.
+bool PrologixBus::setting(int &sent, int wanted, const std::string &command)
 {
-    if (pad == m_address)
+    if (wanted == sent)
         return true;
-    if (!sendLine("++addr " + std::to_string(pad)))
+    if (!sendLine(command + " " + std::to_string(wanted)))
         return false;
-    m_address = pad;
+    sent = wanted;
     return true;
 }
 
-bool PrologixBus::readTimeout(int ms)
-{
-    if (ms == m_readTmo)
-        return true;
-    if (!sendLine("++read_tmo_ms " + std::to_string(ms)))
-        return false;
-    m_readTmo = ms;
-    return true;
-}
+bool PrologixBus::address(int pad) { return setting(m_address, pad, "++addr"); }
 
-bool PrologixBus::endWithEoi(bool on)
-{
-    if (static_cast<int>(on) == m_eoi)
-        return true;
-    if (!sendLine(on ? "++eoi 1" : "++eoi 0"))
-        return false;
-    m_eoi = on ? 1 : 0;
-    return true;
-}
+bool PrologixBus::readTimeout(int ms) { return setting(m_readTmo, ms, "++read_tmo_ms"); }
+
+bool PrologixBus::endWithEoi(bool on) { return setting(m_eoi, on ? 1 : 0, "++eoi"); }
 
 // The controller cannot tell whether anybody took the bytes. An address that the last
 // listener search checked and found silent counts as "nobody listening".

@@ -106,6 +106,7 @@ private:
     bool sendLine(std::string_view line);
     bool lose();
     bool settle();
+    bool setting(int &sent, int wanted, const std::string &command);
     bool address(int pad);
     bool readTimeout(int ms);
     bool endWithEoi(bool on);
