@@ -235,7 +235,7 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         Started h(r.at);
         h.gen().receive(r.state);
         h.view.selectOption(Group::Load, r.load);
-        h.view.enabled[0] = true;
+        h.view.enabled = {true, false, false};
         h.trace.clear();
         h.c.Button_Refresh_Click();
         for (const std::string &w : h.writes()) // queries only; no symmetry of an AFG5101
@@ -246,7 +246,7 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         EXPECT_EQ(h.c.OutputIsOn, r.on);
         EXPECT_EQ(h.view.fieldMark, (std::array<bool, 4>{}));
         EXPECT_EQ(h.view.groupMark, (std::array<bool, 3>{}));
-        EXPECT_FALSE(h.view.enabled[0]);
+        EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false})); // Save, not Apply
         EXPECT_FALSE(h.c.SuppressEvents);
     }
 }
