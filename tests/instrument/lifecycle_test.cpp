@@ -63,15 +63,6 @@ TEST(StartUp, OrderFollowsTheStoredOptions)
     }
 }
 
-TEST(StartUp, WithoutASupportedModelOnlyTheErrorBoxShows)
-{
-    Session h("OTHER@3");
-    h.boxes.answers = {MessageBoxService::Answer::Ok};
-    EXPECT_THROW(h.activate(), ProgramEnded);
-    EXPECT_EQ(h.boxes.boxes.size() == 1 ? h.boxes.boxes[0].title : "", "Error");
-    EXPECT_FALSE(QFile::exists(h.folder.filePath(QStringLiteral("Wavedial.conf"))));
-}
-
 TEST(Options, EachModelKeepsItsOwnAndSavesAndOptionsOutliveTheRun)
 {
     QTemporaryDir folder;

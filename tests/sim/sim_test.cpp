@@ -1,12 +1,7 @@
-// The simulated function generators and the simulated bus they stand on.
-#include "gpib/driver.h"
-#include "sim/simbus.h"
-#include "sim/simconfig.h"
+// The simulated function generators: their replies and what they refuse.
 #include "sim/simfunctiongenerator.h"
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -53,35 +48,6 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
         const auto &s = fg.state();
         EXPECT_EQ(s.offset == 1 && !s.outputOn && s.amplitude == 1 && s.frequency == 1000,
                   statusByte != Ok);
-    }
-}
-
-TEST(SimBus, AnswersAndWaitsAsTheVendorsDriver)
-{
-    ManualClock clock;
-    SimBus bus(clock);
-    populateSimBus(bus, parseSimListeners("MUTE@2,FG5010@5").value());
-    std::vector<std::string> trace;
-    bus.setTraceSink([&](std::string_view line) { trace.emplace_back(line); });
-    GpibDriver d(bus);
-    const int16_t ud = d.ibdev(0, 5, 0, 11, 1, 0);
-    std::string buffer(8, ' ');
-    int16_t statusByte = 0;
-    const std::tuple<std::function<void()>, int, int, std::vector<std::string>> rows[] = {
-        // The call; iberr or -1; the seconds it waited; its trace.
-        {[&] { d.SendIFC(1); }, gpib::ENEB, 0, {}}, {[&] { d.ibclr(999); }, gpib::EDVR, 0, {}},
-        {[&] { d.ibwrt(ud, "AMPL 99\r\n"), d.ibrsp(ud, statusByte); }, -1, 0,
-         {"write 5 AMPL 99\\x0D\\x0A", "spoll 5 98"}},
-        {[&] { d.ibrd(ud, buffer); }, gpib::EABO, 1, {"timeout 5"}},
-        {[&] { d.ibpad(ud, 2), d.ibtmo(ud, 12), d.ibrsp(ud, statusByte); }, gpib::EABO, 3,
-         {"timeout 2"}}};
-    for (const auto &[call, error, seconds, lines] : rows) {
-        trace.clear();
-        const auto start = clock.now();
-        call();
-        EXPECT_EQ(d.ibsta() & gpib::ERR ? d.iberr() : -1, error);
-        EXPECT_EQ(trace, lines);
-        EXPECT_EQ(clock.now() - start, std::chrono::seconds(seconds));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "sim/simfunctiongenerator.h"
 #include "support/gpibharness.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <array>
@@ -87,8 +89,9 @@ struct FakeView final : MainView
 struct ControllerHarness : GpibHarness
 {
     explicit ControllerHarness(const std::string &listeners = "FG5010@5",
-                               const QString &sharedStore = QString())
-        : GpibHarness(listeners),
+                               const QString &sharedStore = QString(),
+                               const std::function<std::unique_ptr<SimBus>(Clock &)> &makeBus = {})
+        : GpibHarness(listeners, makeBus),
           store(sharedStore.isEmpty() ? folder.filePath(QStringLiteral("Wavedial.conf")) : sharedStore)
     {
         view.controller = &c;
@@ -139,7 +142,11 @@ struct ControllerHarness : GpibHarness
     void unplug(int address = 5) { bus.attach(address, nullptr); }
     SimFunctionGenerator &gen() { return *static_cast<SimFunctionGenerator *>(bus.deviceAt(5)); }
 
-    QTemporaryDir folder;
+    // Every save flushes its keys to disk: in memory, where there is a memory file system,
+    // hundreds of saves cost nothing.
+    QTemporaryDir folder{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                             ? QStringLiteral("/dev/shm/wavedial-test-XXXXXX")
+                             : QDir::tempPath() + QStringLiteral("/wavedial-test-XXXXXX")};
     SettingsStore store;
     FakeView view;
     Controller c{view, gpib, boxes, programEnd, store};

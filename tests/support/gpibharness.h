@@ -5,13 +5,18 @@
 #include "sim/simconfig.h"
 #include "support/scriptedservices.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 // The GPIB module on a simulated bus, a test clock, scripted boxes and end; bus traffic in `trace`.
 struct GpibHarness
 {
-    explicit GpibHarness(const std::string &listeners = "")
+    // `makeBus` gives a bus of another kind (one that fails on purpose, say).
+    explicit GpibHarness(const std::string &listeners = "",
+                         const std::function<std::unique_ptr<SimBus>(Clock &)> &makeBus = {})
+        : ownBus(makeBus ? makeBus(clock) : std::make_unique<SimBus>(clock))
     {
         populateSimBus(bus, parseSimListeners(listeners).value());
         bus.setTraceSink([this](std::string_view line) { trace.emplace_back(line); });
@@ -24,7 +29,8 @@ struct GpibHarness
 
     ManualClock clock;
     Clock::Duration start = clock.now();
-    SimBus bus{clock};
+    std::unique_ptr<SimBus> ownBus;
+    SimBus &bus = *ownBus;
     ScriptedMessageBox boxes;
     RecordingProgramEnd programEnd;
     ScriptedEvents events{clock};
