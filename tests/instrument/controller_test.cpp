@@ -210,6 +210,7 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
          {"2.500", "-0.750", "10.00", "38"}, 2, 2, true},
         {"AFG5101@5", "AMPL 20E-3;FREQ 250", false, 0, {"0.040", "0.000", "250.0", "50"}, 0, 0, false},
         {"AFG5101@5", "AMPL 20E-3", false, 1, {"0.020", "0.000", "1.000", "50"}, 1, 0, false},
+        {"FG5010@5", "FREQ 2E-3", false, 1, {"0.500", "0.000", "0.002", "50"}, 0, 0, false},
         {"AFG5102@5", "AMPL 3;FREQ 2E+6;OUT ON", true, 1, {"1.000", "0.000", "1.000", "50"}, 1, 0, false},
     };
     for (const auto &r : rows) {
