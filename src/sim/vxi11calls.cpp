@@ -3,6 +3,7 @@
 #include <rpc/rpc.h>
 #include <rpc/pmap_prot.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -20,20 +21,19 @@ template<class T> xdrproc_t untyped(XdrFunction<T> f)
     return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
 }
 
-// One value decoded from XDR, owning what the decoder allocated for it. Only a value
-// that takes the bytes exactly, no more and no less, counts as decoded.
+// One call's arguments decoded from XDR, owning what the decoder allocated for them.
 template<class T> class Decoded
 {
 public:
-    Decoded(std::string_view bytes, XdrFunction<T> f) : m_f(f)
+    Decoded(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
+        : m_f(untyped(f)), m_ok(oncrpc::decodeArgs(record, call, m_f, &m_value))
     {
-        XDR x;
-        xdrmem_create(&x, const_cast<char *>(bytes.data()), static_cast<u_int>(bytes.size()),
-                      XDR_DECODE);
-        m_ok = f(&x, &m_value) && xdr_getpos(&x) == bytes.size();
-        xdr_destroy(&x);
     }
-    ~Decoded() { xdr_free(untyped(m_f), &m_value); }
+    ~Decoded()
+    {
+        if (m_ok)
+            oncrpc::releaseDecoded(m_f, &m_value);
+    }
     Decoded(const Decoded &) = delete;
     Decoded &operator=(const Decoded &) = delete;
 
@@ -42,20 +42,14 @@ public:
     const T *operator->() const { return &m_value; }
 
 private:
-    XdrFunction<T> m_f;
+    xdrproc_t m_f;
     T m_value{};
-    bool m_ok = false;
+    bool m_ok;
 };
 
-template<class T> std::string encode(XdrFunction<T> f, T value)
+template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &value)
 {
-    const u_long size = xdr_sizeof(untyped(f), &value);
-    std::string out(size, '\0');
-    XDR x;
-    xdrmem_create(&x, out.data(), static_cast<u_int>(size), XDR_ENCODE);
-    f(&x, &value);
-    xdr_destroy(&x);
-    return out;
+    return oncrpc::encodeSuccess(xid, untyped(f), &value);
 }
 
 // The decoder allocates a variable-length field before it finds whether the bytes hold
@@ -115,14 +109,15 @@ uint32_t vxi11::procedureNumber(std::string_view name)
     return 0;
 }
 
-std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_view args)
+std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const oncrpc::Call &call)
 {
+    const std::string_view args = record.substr(std::min(call.argsOffset, record.size()));
     Request r;
-    switch (proc) {
+    switch (call.proc) {
     case create_link: {
         if (!lengthFits(args, 12))
             return std::nullopt;
-        const Decoded<Create_LinkParms> p(args, xdr_Create_LinkParms);
+        const Decoded<Create_LinkParms> p(record, call, xdr_Create_LinkParms);
         if (!p)
             return std::nullopt;
         r.lockDevice = p->lockDevice != 0;
@@ -133,7 +128,7 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
     case device_write: {
         if (!lengthFits(args, 16))
             return std::nullopt;
-        const Decoded<Device_WriteParms> p(args, xdr_Device_WriteParms);
+        const Decoded<Device_WriteParms> p(record, call, xdr_Device_WriteParms);
         if (!p)
             return std::nullopt;
         r.lid = static_cast<int32_t>(p->lid);
@@ -144,7 +139,7 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
         return r;
     }
     case device_read: {
-        const Decoded<Device_ReadParms> p(args, xdr_Device_ReadParms);
+        const Decoded<Device_ReadParms> p(record, call, xdr_Device_ReadParms);
         if (!p)
             return std::nullopt;
         r.lid = static_cast<int32_t>(p->lid);
@@ -160,11 +155,11 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
     case device_clear:
     case device_remote:
     case device_local: {
-        const Decoded<Device_GenericParms> p(args, xdr_Device_GenericParms);
+        const Decoded<Device_GenericParms> p(record, call, xdr_Device_GenericParms);
         return p ? std::optional<Request>(generic(*p)) : std::nullopt;
     }
     case device_lock: {
-        const Decoded<Device_LockParms> p(args, xdr_Device_LockParms);
+        const Decoded<Device_LockParms> p(record, call, xdr_Device_LockParms);
         if (!p)
             return std::nullopt;
         r.lid = static_cast<int32_t>(p->lid);
@@ -174,14 +169,14 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
     }
     case device_unlock:
     case destroy_link: {
-        const std::optional<int32_t> lid = decodeLink(args);
+        const std::optional<int32_t> lid = decodeLink(record, call);
         if (!lid)
             return std::nullopt;
         r.lid = *lid;
         return r;
     }
     case device_enable_srq: {
-        const Decoded<Device_EnableSrqParms> p(args, xdr_Device_EnableSrqParms);
+        const Decoded<Device_EnableSrqParms> p(record, call, xdr_Device_EnableSrqParms);
         if (!p)
             return std::nullopt;
         r.lid = static_cast<int32_t>(p->lid);
@@ -190,7 +185,7 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
     case device_docmd: {
         if (!lengthFits(args, 28))
             return std::nullopt;
-        const Decoded<Device_DocmdParms> p(args, xdr_Device_DocmdParms);
+        const Decoded<Device_DocmdParms> p(record, call, xdr_Device_DocmdParms);
         if (!p)
             return std::nullopt;
         r.lid = static_cast<int32_t>(p->lid);
@@ -203,7 +198,7 @@ std::optional<Request> vxi11::decodeCoreArguments(uint32_t proc, std::string_vie
         return r;
     }
     case create_intr_chan: {
-        const Decoded<Device_RemoteFunc> p(args, xdr_Device_RemoteFunc);
+        const Decoded<Device_RemoteFunc> p(record, call, xdr_Device_RemoteFunc);
         return p ? std::optional<Request>(r) : std::nullopt;
     }
     case destroy_intr_chan:
@@ -246,55 +241,69 @@ Answer vxi11::runCoreCall(Vxi11Gateway &g, int channel, uint32_t proc, const Req
     }
 }
 
-std::string vxi11::encodeCoreResult(uint32_t proc, const Answer &a, uint16_t abortPort)
+std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
+                                   uint16_t abortPort, bool cutShort)
 {
+    std::string reply;
     switch (proc) {
     case create_link:
-        return encode(xdr_Create_LinkResp,
-                      Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
+        reply = success(xid, xdr_Create_LinkResp,
+                        Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
+        break;
     case device_write:
-        return encode(xdr_Device_WriteResp, Device_WriteResp{a.error, a.size});
+        reply = success(xid, xdr_Device_WriteResp, Device_WriteResp{a.error, a.size});
+        break;
     case device_read: {
         Device_ReadResp r{a.error, a.reason, {}};
         r.data.data_len = static_cast<u_int>(a.data.size());
         r.data.data_val = const_cast<char *>(a.data.data());
-        return encode(xdr_Device_ReadResp, r);
+        reply = success(xid, xdr_Device_ReadResp, r);
+        break;
     }
     case device_readstb:
-        return encode(xdr_Device_ReadStbResp, Device_ReadStbResp{a.error, a.stb});
+        reply = success(xid, xdr_Device_ReadStbResp, Device_ReadStbResp{a.error, a.stb});
+        break;
     case device_docmd: {
         Device_DocmdResp r{a.error, {}};
         r.data_out.data_out_len = static_cast<u_int>(a.data.size());
         r.data_out.data_out_val = const_cast<char *>(a.data.data());
-        return encode(xdr_Device_DocmdResp, r);
+        reply = success(xid, xdr_Device_DocmdResp, r);
+        break;
     }
     default:
-        return encodeError(a.error);
+        reply = encodeErrorReply(xid, a.error);
     }
+    if (cutShort) {
+        // The header as it should be, then half of the result's first number.
+        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+        const size_t header = oncrpc::encodeSuccess(xid, none, nullptr).size();
+        reply.resize(std::min(reply.size(), header + 2));
+    }
+    return reply;
 }
 
-std::optional<int32_t> vxi11::decodeLink(std::string_view args)
+std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<Device_Link> lid(args, xdr_Device_Link);
+    const Decoded<Device_Link> lid(record, call, xdr_Device_Link);
     return lid ? std::optional<int32_t>(static_cast<int32_t>(*lid)) : std::nullopt;
 }
 
-std::string vxi11::encodeError(int32_t error)
+std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
 {
-    return encode(xdr_Device_Error, Device_Error{error});
+    return success(xid, xdr_Device_Error, Device_Error{error});
 }
 
-std::optional<Mapping> vxi11::decodeMapping(std::string_view args)
+std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<pmap> m(args, xdr_pmap);
+    const Decoded<pmap> m(record, call, xdr_pmap);
     if (!m)
         return std::nullopt;
     return Mapping{static_cast<uint32_t>(m->pm_prog), static_cast<uint32_t>(m->pm_vers),
                    static_cast<uint32_t>(m->pm_prot), static_cast<uint32_t>(m->pm_port)};
 }
 
-std::string vxi11::encodePort(uint32_t port)
+std::string vxi11::encodePortReply(uint32_t xid, uint32_t port)
 {
-    u_int p = port;
-    return encode(xdr_u_int, p);
+    const u_int p = port;
+    return success(xid, xdr_u_int, p);
 }
