@@ -132,8 +132,8 @@ int main(int argc, char *argv[])
             std::fputs(Usage, stdout);
             return 0;
         }
-        const bool valued = arg == "--listen" || arg == "--vxi11" || arg == "--trace" ||
-                            arg.starts_with("--fault");
+        const bool valued =
+            arg == "--listen" || arg == "--vxi11" || arg == "--trace" || arg.starts_with("--fault");
         if (valued && i + 1 >= argc)
             return fail(std::string(arg) + " needs a value");
         if (arg == "--listen" || arg == "--vxi11") {
@@ -195,8 +195,7 @@ int main(int argc, char *argv[])
         prologix = std::make_unique<PrologixServer>(bus, options);
         if (!prologix->listen(listen->address, listen->port))
             return fail("cannot listen on " + hostText(listen->address) + ":" +
-                        std::to_string(listen->port) + ": " +
-                        prologix->errorText().toStdString());
+                        std::to_string(listen->port) + ": " + prologix->errorText().toStdString());
         std::printf("wavedial-sim listening on %s:%u\n", hostText(listen->address).c_str(),
                     static_cast<unsigned>(prologix->port()));
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/handlebackend.h"
 #include "bus/clock.h"
+#include "bus/handlebackend.h"
 #include "sim/simdevice.h"
 
 #include <functional>
@@ -43,8 +43,7 @@ public:
     bool serviceRequested() const;
 
     void SendIFC(int board) override;
-    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
-                  int limit) override;
+    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
     int ibsre(int board, int value) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;

@@ -1,7 +1,7 @@
 #include "sim/vxi11calls.h"
 
-#include <rpc/rpc.h>
 #include <rpc/pmap_prot.h>
+#include <rpc/rpc.h>
 
 #include <algorithm>
 #include <array>
@@ -59,7 +59,9 @@ bool lengthFits(std::string_view args, size_t offset)
 {
     if (args.size() < offset + 4)
         return false;
-    const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(args[i])); };
+    const auto byte = [&](size_t i) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(args[i]));
+    };
     const uint32_t length =
         byte(offset) << 24 | byte(offset + 1) << 16 | byte(offset + 2) << 8 | byte(offset + 3);
     return length <= args.size() - offset - 4;
@@ -81,13 +83,20 @@ Request generic(const Device_GenericParms &p)
 }
 
 constexpr std::array<std::pair<std::string_view, uint32_t>, 15> Procedures{{
-    {"create_link", create_link},       {"device_write", device_write},
-    {"device_read", device_read},       {"device_readstb", device_readstb},
-    {"device_trigger", device_trigger}, {"device_clear", device_clear},
-    {"device_remote", device_remote},   {"device_local", device_local},
-    {"device_lock", device_lock},       {"device_unlock", device_unlock},
-    {"device_enable_srq", device_enable_srq}, {"device_docmd", device_docmd},
-    {"destroy_link", destroy_link},     {"create_intr_chan", create_intr_chan},
+    {"create_link", create_link},
+    {"device_write", device_write},
+    {"device_read", device_read},
+    {"device_readstb", device_readstb},
+    {"device_trigger", device_trigger},
+    {"device_clear", device_clear},
+    {"device_remote", device_remote},
+    {"device_local", device_local},
+    {"device_lock", device_lock},
+    {"device_unlock", device_unlock},
+    {"device_enable_srq", device_enable_srq},
+    {"device_docmd", device_docmd},
+    {"destroy_link", destroy_link},
+    {"create_intr_chan", create_intr_chan},
     {"destroy_intr_chan", destroy_intr_chan},
 }};
 
@@ -241,8 +250,8 @@ Answer vxi11::runCoreCall(Vxi11Gateway &g, int channel, uint32_t proc, const Req
     }
 }
 
-std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
-                                   uint16_t abortPort, bool cutShort)
+std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a, uint16_t abortPort,
+                                   bool cutShort)
 {
     std::string reply;
     switch (proc) {

@@ -33,8 +33,8 @@ std::optional<Request> decodeCoreArguments(std::string_view record, const oncrpc
 Answer runCoreCall(Vxi11Gateway &gateway, int channel, uint32_t proc, const Request &r);
 // The reply to call `xid` of core procedure `proc`: `answer` as its result. With
 // `cutShort`, the reply ends two bytes into the result, as a faulty gateway's might.
-std::string encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &answer,
-                            uint16_t abortPort, bool cutShort = false);
+std::string encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &answer, uint16_t abortPort,
+                            bool cutShort = false);
 
 // device_abort's argument, the link; nullopt when the bytes are not one.
 std::optional<int32_t> decodeLink(std::string_view record, const oncrpc::Call &call);

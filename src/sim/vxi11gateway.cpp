@@ -67,20 +67,38 @@ int Vxi11Gateway::handle(int pad)
     return ud;
 }
 
+const Vxi11Gateway::Link *Vxi11Gateway::linkOf(int channel, int32_t lid) const
+{
+    const auto it = m_links.find(lid);
+    return it == m_links.end() || it->second.channel != channel ? nullptr : &it->second;
+}
+
 const Vxi11Gateway::Link *Vxi11Gateway::usable(int channel, const Request &r, Answer &a)
 {
-    const auto it = m_links.find(r.lid);
-    if (it == m_links.end() || it->second.channel != channel) {
+    const Link *l = linkOf(channel, r.lid);
+    if (!l) {
         a.error = InvalidLink;
         return nullptr;
     }
-    const auto holder = m_locks.find(it->second.pad);
+    const auto holder = m_locks.find(l->pad);
     if (holder != m_locks.end() && holder->second != r.lid) {
         a.error = Locked;
         a.waitsForLock = (r.flags & WaitLock) != 0 && r.lockTimeoutMs > 0;
         return nullptr;
     }
-    return &it->second;
+    return l;
+}
+
+const Vxi11Gateway::Link *Vxi11Gateway::instrument(int channel, const Request &r, Answer &a)
+{
+    const Link *l = usable(channel, r, a);
+    if (l && l->pad == Interface) {
+        a.error = NotSupported; // the interface link takes bus commands only
+        return nullptr;
+    }
+    if (l)
+        endSearch();
+    return l;
 }
 
 void Vxi11Gateway::release(int32_t lid)
@@ -119,15 +137,15 @@ Answer Vxi11Gateway::createLink(int channel, const Request &r)
 Answer Vxi11Gateway::destroyLink(int channel, int32_t lid)
 {
     Answer a;
-    const auto it = m_links.find(lid);
-    if (it == m_links.end() || it->second.channel != channel) {
+    const Link *l = linkOf(channel, lid);
+    if (!l) {
         a.error = InvalidLink;
         return a;
     }
-    if (it->second.pad == Interface)
+    if (l->pad == Interface)
         endSearch();
     release(lid);
-    m_links.erase(it);
+    m_links.erase(lid);
     return a;
 }
 
@@ -148,14 +166,9 @@ void Vxi11Gateway::closeChannel(int channel)
 Answer Vxi11Gateway::write(int channel, const Request &r)
 {
     Answer a;
-    const Link *l = usable(channel, r, a);
+    const Link *l = instrument(channel, r, a);
     if (!l)
         return a;
-    if (l->pad == Interface) {
-        a.error = NotSupported;
-        return a;
-    }
-    endSearch();
     const int h = handle(l->pad);
     m_bus.setEndOfMessage(h, (r.flags & EndFlag) != 0);
     // Nobody to take the bytes is what the bus reports as an I/O error.
@@ -169,14 +182,9 @@ Answer Vxi11Gateway::write(int channel, const Request &r)
 Answer Vxi11Gateway::read(int channel, const Request &r)
 {
     Answer a;
-    const Link *l = usable(channel, r, a);
+    const Link *l = instrument(channel, r, a);
     if (!l)
         return a;
-    if (l->pad == Interface) {
-        a.error = NotSupported;
-        return a;
-    }
-    endSearch();
     if (r.requestSize == 0) {
         a.reason = ReasonRequestCount;
         return a;
@@ -212,14 +220,9 @@ Answer Vxi11Gateway::read(int channel, const Request &r)
 Answer Vxi11Gateway::readStatusByte(int channel, const Request &r)
 {
     Answer a;
-    const Link *l = usable(channel, r, a);
+    const Link *l = instrument(channel, r, a);
     if (!l)
         return a;
-    if (l->pad == Interface) {
-        a.error = NotSupported;
-        return a;
-    }
-    endSearch();
     char statusByte = 0;
     if (m_bus.ibrsp(handle(l->pad), &statusByte) & gpib::ERR) {
         a.error = IoTimeout;
@@ -233,14 +236,9 @@ Answer Vxi11Gateway::readStatusByte(int channel, const Request &r)
 Answer Vxi11Gateway::clear(int channel, const Request &r)
 {
     Answer a;
-    const Link *l = usable(channel, r, a);
+    const Link *l = instrument(channel, r, a);
     if (!l)
         return a;
-    if (l->pad == Interface) {
-        a.error = NotSupported;
-        return a;
-    }
-    endSearch();
     if (m_bus.ibclr(handle(l->pad)) & gpib::ERR)
         a.error = IoError;
     return a;
@@ -276,12 +274,12 @@ Answer Vxi11Gateway::lock(int channel, const Request &r)
 Answer Vxi11Gateway::unlock(int channel, int32_t lid)
 {
     Answer a;
-    const auto it = m_links.find(lid);
-    if (it == m_links.end() || it->second.channel != channel) {
+    const Link *l = linkOf(channel, lid);
+    if (!l) {
         a.error = InvalidLink;
         return a;
     }
-    const auto holder = m_locks.find(it->second.pad);
+    const auto holder = m_locks.find(l->pad);
     if (holder == m_locks.end() || holder->second != lid) {
         a.error = NoLockHeld;
         return a;

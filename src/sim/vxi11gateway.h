@@ -113,9 +113,14 @@ private:
         int channel;
         int pad; // 1 to 30, or Interface
     };
+    // The link `lid` of `channel`; null when it is none of that channel's.
+    const Link *linkOf(int channel, int32_t lid) const;
     // The link `lid` of `channel`; null, with the answer's error set, when it is none of
     // that channel's, or when another link holds its lock.
     const Link *usable(int channel, const vxi11::Request &r, vxi11::Answer &a);
+    // The same for a transfer with an instrument, which ends a listener search; the
+    // interface link has none (operation not supported).
+    const Link *instrument(int channel, const vxi11::Request &r, vxi11::Answer &a);
     void release(int32_t lid);
     int handle(int pad);
     void registerStatus();

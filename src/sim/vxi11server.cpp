@@ -117,6 +117,10 @@ void Vxi11Server::call(Channel &c, std::string_view record)
         // NULL: the client's "are you there".
         const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
         send(c, oncrpc::encodeSuccess(rpc->xid, none, nullptr));
+    } else if (c.service != Core &&
+               rpc->proc != (c.service == PortMapper ? GetPort : AbortProcedure)) {
+        // Of the port mapper only GETPORT, of the abort channel only device_abort.
+        send(c, oncrpc::encodeError(rpc->xid, oncrpc::ReplyStatus::ProcUnavail));
     } else if (c.service == PortMapper) {
         portMapperCall(c, record, *rpc);
     } else if (c.service == Core) {
@@ -128,10 +132,6 @@ void Vxi11Server::call(Channel &c, std::string_view record)
 
 void Vxi11Server::portMapperCall(Channel &c, std::string_view record, const oncrpc::Call &rpc)
 {
-    if (rpc.proc != GetPort) {
-        send(c, oncrpc::encodeError(rpc.xid, oncrpc::ReplyStatus::ProcUnavail));
-        return;
-    }
     const std::optional<Mapping> m = decodeMapping(record, rpc);
     if (!m) {
         send(c, oncrpc::encodeError(rpc.xid, oncrpc::ReplyStatus::GarbageArgs));
@@ -226,10 +226,6 @@ void Vxi11Server::retryLockWaits()
 
 void Vxi11Server::abortCall(Channel &c, std::string_view record, const oncrpc::Call &rpc)
 {
-    if (rpc.proc != AbortProcedure) {
-        send(c, oncrpc::encodeError(rpc.xid, oncrpc::ReplyStatus::ProcUnavail));
-        return;
-    }
     const std::optional<int32_t> lid = decodeLink(record, rpc);
     if (!lid) {
         send(c, oncrpc::encodeError(rpc.xid, oncrpc::ReplyStatus::GarbageArgs));
@@ -280,8 +276,9 @@ void Vxi11Server::wake()
 
 size_t Vxi11Server::heldCalls() const
 {
-    return static_cast<size_t>(std::count_if(m_channels.begin(), m_channels.end(),
-                                             [](const auto &c) { return c.second->held.has_value(); }));
+    return static_cast<size_t>(
+        std::count_if(m_channels.begin(), m_channels.end(),
+                      [](const auto &c) { return c.second->held.has_value(); }));
 }
 
 void Vxi11Server::arm()

@@ -30,11 +30,11 @@ def start(sim, trace):
 def visa_error(action):
     try:
         action()
+        return "no error"
     except errors.VisaIOError as e:
         return constants.StatusCode(e.error_code).name
     except Exception as e:  # pyvisa-py reports a refused link as a plain exception
         return str(e)
-    return "no error"
 
 
 def main():
@@ -88,15 +88,11 @@ def main():
             got = action()
         except Exception as e:
             got = "raised " + repr(e)
-        ok = got == expected
-        failed += not ok
-        print("%-4s %-34s %r" % ("ok" if ok else "FAIL", name, got))
-        if not ok:
-            print("     expected %r" % (expected,))
-    fg.close()
+        failed += got != expected
+        print("%-4s %-34s %r" % ("ok" if got == expected else "FAIL", name, got))
+        print("     expected %r" % (expected,)) if got != expected else None
     rm.close()
     sim.kill()
-    sim.wait()
     print("%d of %d rows as expected" % (len(rows) - failed, len(rows)))
     return 1 if failed else 0
 
