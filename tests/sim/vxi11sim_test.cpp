@@ -105,7 +105,7 @@ struct Bench
             {"stb", device_readstb},  {"clear", device_clear},     {"remote", device_remote},
             {"local", device_local},  {"trigger", device_trigger}, {"unlock", device_unlock},
             {"destroy", destroy_link}};
-        const bool waits = op == "waitwrite";
+        const bool waits = op == "waitwrite"; // the flag alone says whether to wait for a lock
         if (op == "link" || op == "locklink")
             core(create_link, xdr_Create_LinkParms,
                  Create_LinkParms{1, op == "locklink", 0, text.data()});
@@ -113,7 +113,7 @@ struct Bench
             core(device_write, xdr_Device_WriteParms,
                  Device_WriteParms{h.lid,
                                    1000,
-                                   waits ? 500u : 0u,
+                                   500,
                                    (op == "part" ? 0 : 8) | waits,
                                    {static_cast<u_int>(text.size()), text.data()}});
         else if (op == "read")
@@ -230,49 +230,81 @@ void play(Bench &b, std::initializer_list<Row> rows)
 TEST(Vxi11Gateway, AnswersHostsAsAGatewayDoes)
 {
     Bench b;
-    play(b, {{'A', "link gpib0,5", "0", ""}, {'A', "write ID?", "0 3", "write 5 ID?"},
+    play(b, {{'A', "link gpib0,5", "0", ""},
+             {'A', "write ID?", "0 3", "write 5 ID?"},
              {'A', "read 8", "0 1 ID SIM/F", "read 5 ID SIM/F"},
              {'A', "read 40", "0 4 G5010,V2.1", "read 5 G5010,V2.1"},
-             {'A', "part AMPL ", "0 5", "write 5 AMPL "}, {'A', "write 99", "0 2", "write 5 99"},
-             {'A', "stb", "0 98", "spoll 5 98"}, {'A', "stb", "0 0", "spoll 5 0"},
-             {'A', "write AMPL?", "0 5", "write 5 AMPL?"}, {'A', "clear", "0", "clear 5"},
-             {'A', "read 8", "-", "timeout 5"}, {'+', "1000", "", ""}, {'A', "wait", "15", ""},
-             {'A', "remote", "0", "ren"}, {'A', "local", "0", "local 5"}, {'A', "trigger", "8", ""},
-             {'B', "link gpib0,7", "0", ""}, {'B', "write ID?", "17", "nolistener 7"},
-             {'B', "link gpib0,31", "21", ""}, {'B', "link gpib1,5", "3", ""},
-             {'B', "link GPIB0,5,1", "3", ""}, {'B', "link gpib0", "0", ""},
-             {'B', "docmd 20010", "0", "ifc"}, {'B', "docmd 20000 3F4021", "0 3f4021", ""},
-             {'B', "docmd 20001 0003", "0 0000", ""}, {'B', "docmd 20000 3F4022", "0 3f4022", ""},
-             {'B', "docmd 20001 0003", "0 0001", ""}, {'B', "docmd 20000 3F4025", "0 3f4025", ""},
-             {'B', "docmd 20001 0003", "0 0001", ""}, {'B', "read 8", "8", ""},
+             {'A', "part AMPL ", "0 5", "write 5 AMPL "},
+             {'A', "write 99", "0 2", "write 5 99"},
+             {'A', "stb", "0 98", "spoll 5 98"},
+             {'A', "stb", "0 0", "spoll 5 0"},
+             {'A', "write AMPL?", "0 5", "write 5 AMPL?"},
+             {'A', "clear", "0", "clear 5"},
+             {'A', "read 8", "-", "timeout 5"},
+             {'+', "1000", "", ""},
+             {'A', "wait", "15", ""},
+             {'A', "remote", "0", "ren"},
+             {'A', "local", "0", "local 5"},
+             {'A', "trigger", "8", ""},
+             {'B', "link gpib0,7", "0", ""},
+             {'B', "write ID?", "17", "nolistener 7"},
+             {'B', "link gpib0,31", "21", ""},
+             {'B', "link gpib1,5", "3", ""},
+             {'B', "link GPIB0,5,1", "3", ""},
+             {'B', "link gpib0", "0", ""},
+             {'B', "docmd 20010", "0", "ifc"},
+             {'B', "docmd 20000 3F4021", "0 3f4021", ""},
+             {'B', "docmd 20001 0003", "0 0000", ""},
+             {'B', "docmd 20000 3F4022", "0 3f4022", ""},
+             {'B', "docmd 20001 0003", "0 0001", ""},
+             {'B', "docmd 20000 3F4025", "0 3f4025", ""},
+             {'B', "docmd 20001 0003", "0 0001", ""},
+             {'B', "read 8", "8", ""},
              {'A', "write ID?", "0 3", "findlstn 0 2 5|write 5 ID?"}});
 }
 
 TEST(Vxi11Gateway, WaitsForTalkersAndLocksWithoutBlockingOthers)
 {
     Bench b;
-    play(b, {{'A', "link gpib0,2", "0", ""}, {'A', "read 8", "-", "timeout 2"},
-             {'B', "link gpib0,2", "0", ""}, {'B', "write ID?", "0 3", "write 2 ID?"},
-             {'+', "999", "", ""}, {'A', "abort", "0", ""}, {'A', "wait", "23", ""},
-             {'B', "lock", "0", ""}, {'A', "write ID?", "11", ""}, {'A', "waitwrite ID?", "-", ""},
-             {'B', "unlock", "0", "write 2 ID?"}, {'A', "wait", "0 3", ""},
-             {'C', "locklink gpib0,2", "0", ""}, {'A', "waitwrite ID?", "-", ""},
-             {'+', "499", "", ""}, {'B', "unlock", "12", ""}, {'+', "1", "", ""},
-             {'A', "wait", "11", ""}, {'A', "waitwrite ID?", "-", ""},
-             {'C', "destroy", "0", "write 2 ID?"}, {'A', "wait", "0 3", ""}});
+    play(b, {{'A', "link gpib0,2", "0", ""},
+             {'A', "read 8", "-", "timeout 2"},
+             {'B', "link gpib0,2", "0", ""},
+             {'B', "write ID?", "0 3", "write 2 ID?"},
+             {'+', "999", "", ""},
+             {'A', "abort", "0", ""},
+             {'A', "wait", "23", ""},
+             {'B', "lock", "0", ""},
+             {'A', "write ID?", "11", ""},
+             {'A', "waitwrite ID?", "-", ""},
+             {'B', "unlock", "0", "write 2 ID?"},
+             {'A', "wait", "0 3", ""},
+             {'C', "locklink gpib0,2", "0", ""},
+             {'A', "waitwrite ID?", "-", ""},
+             {'+', "499", "", ""},
+             {'B', "unlock", "12", ""},
+             {'+', "1", "", ""},
+             {'A', "wait", "11", ""},
+             {'A', "waitwrite ID?", "-", ""},
+             {'C', "destroy", "0", "write 2 ID?"},
+             {'A', "wait", "0 3", ""}});
 }
 
 TEST(Vxi11Gateway, ShowsTheFaultItIsToldTo)
 {
     using K = Vxi11Faults::Kind;
     const std::tuple<Vxi11Faults, Row, Row> rows[] = {
-        {{K::Drop, ms(0), 1, 0}, {'A', "write ID?", "closed", ""},
+        {{K::Drop, ms(0), 1, 0},
+         {'A', "write ID?", "closed", ""},
          {'B', "link gpib0,5", "closed", ""}},
-        {{K::Drop, ms(0), 0, device_read}, {'A', "write ID?", "0 3", "write 5 ID?"},
+        {{K::Drop, ms(0), 0, device_read},
+         {'A', "write ID?", "0 3", "write 5 ID?"},
          {'A', "read 8", "closed", ""}},
-        {{K::Malformed, ms(0), 1, 0}, {'A', "write ID?", "malformed", "write 5 ID?"},
+        {{K::Malformed, ms(0), 1, 0},
+         {'A', "write ID?", "malformed", "write 5 ID?"},
          {'A', "read 8", "malformed", "read 5 ID SIM/F"}},
-        {{K::Delay, ms(5000), 1, 0}, {'A', "write ID?", "-", "write 5 ID?"}, {'+', "5000", "", ""}}};
+        {{K::Delay, ms(5000), 1, 0},
+         {'A', "write ID?", "-", "write 5 ID?"},
+         {'+', "5000", "", ""}}};
     for (const auto &[faults, first, second] : rows) {
         Bench b(faults);
         play(b, {{'A', "link gpib0,5", "0", ""}, first, second});
