@@ -240,6 +240,8 @@ void Vxi11Server::abortCall(Channel &c, std::string_view record, const oncrpc::C
             ended.push_back(id);
     for (const int id : ended) {
         Channel *core = channel(id);
+        if (!core || !core->held)
+            continue;
         Held h = std::move(*core->held);
         core->held.reset();
         h.answer = Answer();
