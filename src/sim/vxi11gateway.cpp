@@ -67,19 +67,20 @@ int Vxi11Gateway::handle(int pad)
     return ud;
 }
 
-const Vxi11Gateway::Link *Vxi11Gateway::linkOf(int channel, int32_t lid) const
+const Vxi11Gateway::Link *Vxi11Gateway::linkOf(int channel, int32_t lid, Answer &a) const
 {
     const auto it = m_links.find(lid);
-    return it == m_links.end() || it->second.channel != channel ? nullptr : &it->second;
+    if (it != m_links.end() && it->second.channel == channel)
+        return &it->second;
+    a.error = InvalidLink;
+    return nullptr;
 }
 
 const Vxi11Gateway::Link *Vxi11Gateway::usable(int channel, const Request &r, Answer &a)
 {
-    const Link *l = linkOf(channel, r.lid);
-    if (!l) {
-        a.error = InvalidLink;
+    const Link *l = linkOf(channel, r.lid, a);
+    if (!l)
         return nullptr;
-    }
     const auto holder = m_locks.find(l->pad);
     if (holder != m_locks.end() && holder->second != r.lid) {
         a.error = Locked;
@@ -137,11 +138,9 @@ Answer Vxi11Gateway::createLink(int channel, const Request &r)
 Answer Vxi11Gateway::destroyLink(int channel, int32_t lid)
 {
     Answer a;
-    const Link *l = linkOf(channel, lid);
-    if (!l) {
-        a.error = InvalidLink;
+    const Link *l = linkOf(channel, lid, a);
+    if (!l)
         return a;
-    }
     if (l->pad == Interface)
         endSearch();
     release(lid);
@@ -274,11 +273,9 @@ Answer Vxi11Gateway::lock(int channel, const Request &r)
 Answer Vxi11Gateway::unlock(int channel, int32_t lid)
 {
     Answer a;
-    const Link *l = linkOf(channel, lid);
-    if (!l) {
-        a.error = InvalidLink;
+    const Link *l = linkOf(channel, lid, a);
+    if (!l)
         return a;
-    }
     const auto holder = m_locks.find(l->pad);
     if (holder == m_locks.end() || holder->second != lid) {
         a.error = NoLockHeld;

@@ -113,8 +113,9 @@ private:
         int channel;
         int pad; // 1 to 30, or Interface
     };
-    // The link `lid` of `channel`; null when it is none of that channel's.
-    const Link *linkOf(int channel, int32_t lid) const;
+    // The link `lid` of `channel`; null, with the answer's error set, when it is none of
+    // that channel's.
+    const Link *linkOf(int channel, int32_t lid, vxi11::Answer &a) const;
     // The link `lid` of `channel`; null, with the answer's error set, when it is none of
     // that channel's, or when another link holds its lock.
     const Link *usable(int channel, const vxi11::Request &r, vxi11::Answer &a);
