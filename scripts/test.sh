@@ -7,6 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 # The end-to-end tests run the program on a virtual X server and drive it with xdotool;
 # ImageMagick's import saves their screenshots; xclip fills the clipboard for the paste test.
-EXTRA_PACKAGES="xvfb xauth xdotool imagemagick xclip ${EXTRA_PACKAGES:-}" \
+# pyvisa with pyvisa-py is the VXI-11 client of the gateway's interoperability test.
+EXTRA_PACKAGES="xvfb xauth xdotool imagemagick xclip python3-pyvisa-py ${EXTRA_PACKAGES:-}" \
     "$root/scripts/setup.sh" -DWAVEDIAL_TESTS=ON "$@"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"

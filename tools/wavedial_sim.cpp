@@ -1,11 +1,15 @@
 // The simulated bus as a network instrument: a Prologix-compatible GPIB-Ethernet
-// controller with simulated instruments behind it, for WAVEDIAL_GPIB=prologix:HOST:PORT.
-//   wavedial-sim [--listen ADDRESS:PORT] [--trace FILE] [--no-fndl] [KIND@ADDRESS,...]
+// controller (for WAVEDIAL_GPIB=prologix:HOST:PORT) or a VXI-11 LAN/GPIB gateway (for
+// vxi11:HOST:PORT and other VXI-11 clients), or both, with simulated instruments behind.
+//   wavedial-sim [--listen ADDRESS:PORT] [--vxi11 ADDRESS:PORT] [fault options]
+//                [--trace FILE] [--no-fndl] [KIND@ADDRESS,...]
 #include "bus/clock.h"
 #include "sim/prologixserver.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
+#include "sim/vxi11calls.h"
+#include "sim/vxi11server.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -21,10 +25,18 @@
 namespace {
 
 constexpr const char *Usage =
-    "usage: wavedial-sim [--listen ADDRESS:PORT] [--trace FILE] [--no-fndl] [KIND@ADDRESS,...]\n"
-    "  --listen   where to listen (default 127.0.0.1:1234; port 0: any free port)\n"
-    "  --trace    append the bus trace to FILE (default: WAVEDIAL_SIM_TRACE)\n"
-    "  --no-fndl  ignore ++fndl, as a genuine Prologix box does\n"
+    "usage: wavedial-sim [--listen ADDRESS:PORT] [--vxi11 ADDRESS:PORT] [--fault KIND]\n"
+    "                    [--fault-after N] [--fault-on PROCEDURE] [--trace FILE] [--no-fndl]\n"
+    "                    [KIND@ADDRESS,...]\n"
+    "  --listen       a Prologix-compatible controller here (default 127.0.0.1:1234 when\n"
+    "                 --vxi11 is not given; port 0: any free port)\n"
+    "  --vxi11        a VXI-11 gateway, its port mapper here (port 0: any free port)\n"
+    "  --fault        the gateway's fault: drop (closes the connection), malformed (a reply\n"
+    "                 cut short) or delay:MS (replies MS milliseconds late)\n"
+    "  --fault-after  core calls answered well before the fault (default 0)\n"
+    "  --fault-on     only calls of this procedure meet the fault, e.g. device_read\n"
+    "  --trace        append the bus trace to FILE (default: WAVEDIAL_SIM_TRACE)\n"
+    "  --no-fndl      ignore ++fndl, as a genuine Prologix box does\n"
     "  listeners as for WAVEDIAL_GPIB=sim: (default FG5010@5; \"\" for an empty bus)\n";
 
 struct Listen
@@ -58,6 +70,39 @@ std::optional<Listen> parseListen(std::string_view text)
     return l;
 }
 
+// A whole decimal number with nothing after it.
+std::optional<uint64_t> count(std::string_view text)
+{
+    uint64_t n = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
+        return std::nullopt;
+    return n;
+}
+
+// "drop", "malformed", "delay:MS".
+bool parseFault(std::string_view text, Vxi11Faults &faults)
+{
+    using K = Vxi11Faults::Kind;
+    if (text == "drop" || text == "malformed") {
+        faults.kind = text == "drop" ? K::Drop : K::Malformed;
+        return true;
+    }
+    const auto ms = text.starts_with("delay:") ? count(text.substr(6)) : std::nullopt;
+    if (!ms || *ms > 24 * 3600 * 1000)
+        return false;
+    faults.kind = K::Delay;
+    faults.delay = std::chrono::milliseconds(*ms);
+    return true;
+}
+
+std::string hostText(const QHostAddress &address)
+{
+    return (address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + address.toString() + "]"
+                                                                : address.toString())
+        .toStdString();
+}
+
 int fail(const std::string &message)
 {
     std::fprintf(stderr, "wavedial-sim: %s\n%s", message.c_str(), Usage);
@@ -71,7 +116,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     // Loopback unless told otherwise: the simulated bus is nobody else's business.
-    Listen listen{QHostAddress(QHostAddress::LocalHost), 1234};
+    std::optional<Listen> listen, vxi11;
+    Vxi11Faults faults;
+    bool faultOptions = false;
     std::string tracePath;
     if (const char *env = std::getenv("WAVEDIAL_SIM_TRACE"))
         tracePath = env;
@@ -85,13 +132,30 @@ int main(int argc, char *argv[])
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((arg == "--listen" || arg == "--trace") && i + 1 >= argc)
+        const bool valued =
+            arg == "--listen" || arg == "--vxi11" || arg == "--trace" || arg.starts_with("--fault");
+        if (valued && i + 1 >= argc)
             return fail(std::string(arg) + " needs a value");
-        if (arg == "--listen") {
+        if (arg == "--listen" || arg == "--vxi11") {
             const auto l = parseListen(argv[++i]);
             if (!l)
                 return fail(std::string("cannot listen on ") + argv[i]);
-            listen = *l;
+            (arg == "--listen" ? listen : vxi11) = *l;
+        } else if (arg == "--fault") {
+            if (!parseFault(argv[++i], faults))
+                return fail(std::string("no such fault: ") + argv[i]);
+            faultOptions = true;
+        } else if (arg == "--fault-after") {
+            const auto n = count(argv[++i]);
+            if (!n)
+                return fail(std::string("--fault-after needs a number, not ") + argv[i]);
+            faults.after = *n;
+            faultOptions = true;
+        } else if (arg == "--fault-on") {
+            faults.procedure = vxi11::procedureNumber(argv[++i]);
+            if (faults.procedure == 0)
+                return fail(std::string("no such VXI-11 procedure: ") + argv[i]);
+            faultOptions = true;
         } else if (arg == "--trace") {
             tracePath = argv[++i];
         } else if (arg == "--no-fndl") {
@@ -102,6 +166,11 @@ int main(int argc, char *argv[])
             listeners = listeners ? *listeners + "," + std::string(arg) : std::string(arg);
         }
     }
+
+    if (faultOptions && !vxi11)
+        return fail("the fault options are the VXI-11 gateway's: give --vxi11");
+    if (!listen && !vxi11)
+        listen = Listen{QHostAddress(QHostAddress::LocalHost), 1234};
 
     const std::string listenerText = listeners.value_or("FG5010@5");
     const auto specs = parseSimListeners(listenerText);
@@ -121,15 +190,27 @@ int main(int argc, char *argv[])
         bus.setTraceSink([file](std::string_view line) { file->write(line); });
     }
 
-    PrologixServer server(bus, options);
-    if (!server.listen(listen.address, listen.port))
-        return fail("cannot listen on " + listen.address.toString().toStdString() + ":" +
-                    std::to_string(listen.port) + ": " + server.errorText().toStdString());
-    const QString host = listen.address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? "[" + listen.address.toString() + "]"
-                             : listen.address.toString();
-    std::printf("wavedial-sim listening on %s:%u\n", host.toStdString().c_str(),
-                static_cast<unsigned>(server.port()));
+    std::unique_ptr<PrologixServer> prologix;
+    if (listen) {
+        prologix = std::make_unique<PrologixServer>(bus, options);
+        if (!prologix->listen(listen->address, listen->port))
+            return fail("cannot listen on " + hostText(listen->address) + ":" +
+                        std::to_string(listen->port) + ": " + prologix->errorText().toStdString());
+        std::printf("wavedial-sim listening on %s:%u\n", hostText(listen->address).c_str(),
+                    static_cast<unsigned>(prologix->port()));
+    }
+    // The gateway's waits (a talker that never talks, a lock held elsewhere) are real
+    // time for its hosts.
+    SteadyClock steady;
+    std::unique_ptr<Vxi11Server> gateway;
+    if (vxi11) {
+        gateway = std::make_unique<Vxi11Server>(bus, steady, faults);
+        if (!gateway->listen(vxi11->address, vxi11->port))
+            return fail("cannot listen on " + hostText(vxi11->address) + ":" +
+                        std::to_string(vxi11->port) + ": " + gateway->errorText().toStdString());
+        std::printf("wavedial-sim VXI-11 gateway listening on %s:%u\n",
+                    hostText(vxi11->address).c_str(), static_cast<unsigned>(gateway->port()));
+    }
     std::fflush(stdout);
     return QCoreApplication::exec();
 }

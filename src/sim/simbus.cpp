@@ -40,6 +40,23 @@ SimDevice *SimBus::deviceAt(int address) const
     return it == m_devices.end() ? nullptr : it->second.get();
 }
 
+void SimBus::setEndOfMessage(int ud, bool eot)
+{
+    if (Handle *h = handle(ud))
+        h->eot = eot;
+}
+
+void SimBus::goToLocal(int pad)
+{
+    trace("local " + std::to_string(pad));
+}
+
+bool SimBus::serviceRequested() const
+{
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [](const auto &d) { return (d.second->statusByte() & 0x40) != 0; });
+}
+
 int SimBus::timedOut(const Handle &h)
 {
     // Nothing can arrive while the caller waits: the bus is driven by this thread alone.

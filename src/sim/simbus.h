@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/handlebackend.h"
 #include "bus/clock.h"
+#include "bus/handlebackend.h"
 #include "sim/simdevice.h"
 
 #include <functional>
@@ -33,9 +33,17 @@ public:
     // Receives one line per bus operation (see the trace format in the README).
     void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
 
+    // Whether the handle's next writes end with EOI (the driver's ibeot), for a gateway
+    // whose host says with each block whether the message ends there.
+    void setEndOfMessage(int handle, bool eot);
+    // Go To Local to the instrument at `pad`. The simulated instruments keep no remote
+    // state, so only the trace shows it.
+    void goToLocal(int pad);
+    // The SRQ line: some instrument's status byte asks for service (bit 6).
+    bool serviceRequested() const;
+
     void SendIFC(int board) override;
-    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList,
-                  int limit) override;
+    void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
     int ibsre(int board, int value) override;
     int ibclr(int handle) override;
     int ibrsp(int handle, char *statusByte) override;

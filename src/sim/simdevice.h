@@ -20,6 +20,8 @@ public:
 
     // Serial poll: the status byte, which the poll clears.
     uint8_t serialPoll();
+    // The status byte as it stands, without the poll that would clear it.
+    uint8_t statusByte() const { return m_statusByte; }
 
     // Selected device clear: drops the pending reply.
     virtual void deviceClear() { m_output.clear(); }

@@ -1,0 +1,318 @@
+#include "sim/vxi11calls.h"
+
+#include <rpc/pmap_prot.h>
+#include <rpc/rpc.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+// Last: it defines the procedure names (create_link, device_write, ...) as numbers.
+#include "vxi11.h"
+
+using namespace vxi11;
+
+namespace {
+
+template<class T> using XdrFunction = bool_t (*)(XDR *, T *);
+
+template<class T> xdrproc_t untyped(XdrFunction<T> f)
+{
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
+}
+
+// One call's arguments decoded from XDR, owning what the decoder allocated for them.
+template<class T> class Decoded
+{
+public:
+    Decoded(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
+        : m_f(untyped(f)), m_ok(oncrpc::decodeArgs(record, call, m_f, &m_value))
+    {
+    }
+    ~Decoded()
+    {
+        if (m_ok)
+            oncrpc::releaseDecoded(m_f, &m_value);
+    }
+    Decoded(const Decoded &) = delete;
+    Decoded &operator=(const Decoded &) = delete;
+
+    explicit operator bool() const { return m_ok; }
+    const T &operator*() const { return m_value; }
+    const T *operator->() const { return &m_value; }
+
+private:
+    xdrproc_t m_f;
+    T m_value{};
+    bool m_ok;
+};
+
+template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &value)
+{
+    return oncrpc::encodeSuccess(xid, untyped(f), &value);
+}
+
+// The decoder allocates a variable-length field before it finds whether the bytes hold
+// it: a length beyond the call's bytes is refused first, so a forged length cannot make
+// it allocate gigabytes. `offset` is where the field's length stands in the arguments.
+bool lengthFits(std::string_view args, size_t offset)
+{
+    if (args.size() < offset + 4)
+        return false;
+    const auto byte = [&](size_t i) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(args[i]));
+    };
+    const uint32_t length =
+        byte(offset) << 24 | byte(offset + 1) << 16 | byte(offset + 2) << 8 | byte(offset + 3);
+    return length <= args.size() - offset - 4;
+}
+
+std::string bytesOf(const char *data, u_int length)
+{
+    return length ? std::string(data, length) : std::string();
+}
+
+Request generic(const Device_GenericParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    r.flags = static_cast<int32_t>(p.flags);
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    r.ioTimeoutMs = static_cast<uint32_t>(p.io_timeout);
+    return r;
+}
+
+constexpr std::array<std::pair<std::string_view, uint32_t>, 15> Procedures{{
+    {"create_link", create_link},
+    {"device_write", device_write},
+    {"device_read", device_read},
+    {"device_readstb", device_readstb},
+    {"device_trigger", device_trigger},
+    {"device_clear", device_clear},
+    {"device_remote", device_remote},
+    {"device_local", device_local},
+    {"device_lock", device_lock},
+    {"device_unlock", device_unlock},
+    {"device_enable_srq", device_enable_srq},
+    {"device_docmd", device_docmd},
+    {"destroy_link", destroy_link},
+    {"create_intr_chan", create_intr_chan},
+    {"destroy_intr_chan", destroy_intr_chan},
+}};
+
+} // namespace
+
+bool vxi11::isCoreProcedure(uint32_t proc)
+{
+    for (const auto &p : Procedures)
+        if (p.second == proc)
+            return true;
+    return false;
+}
+
+uint32_t vxi11::procedureNumber(std::string_view name)
+{
+    for (const auto &p : Procedures)
+        if (p.first == name)
+            return p.second;
+    return 0;
+}
+
+std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const oncrpc::Call &call)
+{
+    const std::string_view args = record.substr(std::min(call.argsOffset, record.size()));
+    Request r;
+    switch (call.proc) {
+    case create_link: {
+        if (!lengthFits(args, 12))
+            return std::nullopt;
+        const Decoded<Create_LinkParms> p(record, call, xdr_Create_LinkParms);
+        if (!p)
+            return std::nullopt;
+        r.lockDevice = p->lockDevice != 0;
+        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
+        r.data = p->device ? p->device : "";
+        return r;
+    }
+    case device_write: {
+        if (!lengthFits(args, 16))
+            return std::nullopt;
+        const Decoded<Device_WriteParms> p(record, call, xdr_Device_WriteParms);
+        if (!p)
+            return std::nullopt;
+        r.lid = static_cast<int32_t>(p->lid);
+        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
+        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
+        r.flags = static_cast<int32_t>(p->flags);
+        r.data = bytesOf(p->data.data_val, p->data.data_len);
+        return r;
+    }
+    case device_read: {
+        const Decoded<Device_ReadParms> p(record, call, xdr_Device_ReadParms);
+        if (!p)
+            return std::nullopt;
+        r.lid = static_cast<int32_t>(p->lid);
+        r.requestSize = static_cast<uint32_t>(p->requestSize);
+        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
+        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
+        r.flags = static_cast<int32_t>(p->flags);
+        r.termChar = p->termChar;
+        return r;
+    }
+    case device_readstb:
+    case device_trigger:
+    case device_clear:
+    case device_remote:
+    case device_local: {
+        const Decoded<Device_GenericParms> p(record, call, xdr_Device_GenericParms);
+        return p ? std::optional<Request>(generic(*p)) : std::nullopt;
+    }
+    case device_lock: {
+        const Decoded<Device_LockParms> p(record, call, xdr_Device_LockParms);
+        if (!p)
+            return std::nullopt;
+        r.lid = static_cast<int32_t>(p->lid);
+        r.flags = static_cast<int32_t>(p->flags);
+        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
+        return r;
+    }
+    case device_unlock:
+    case destroy_link: {
+        const std::optional<int32_t> lid = decodeLink(record, call);
+        if (!lid)
+            return std::nullopt;
+        r.lid = *lid;
+        return r;
+    }
+    case device_enable_srq: {
+        const Decoded<Device_EnableSrqParms> p(record, call, xdr_Device_EnableSrqParms);
+        if (!p)
+            return std::nullopt;
+        r.lid = static_cast<int32_t>(p->lid);
+        return r;
+    }
+    case device_docmd: {
+        if (!lengthFits(args, 28))
+            return std::nullopt;
+        const Decoded<Device_DocmdParms> p(record, call, xdr_Device_DocmdParms);
+        if (!p)
+            return std::nullopt;
+        r.lid = static_cast<int32_t>(p->lid);
+        r.flags = static_cast<int32_t>(p->flags);
+        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
+        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
+        r.cmd = static_cast<int32_t>(p->cmd);
+        r.networkOrder = p->network_order != 0;
+        r.data = bytesOf(p->data_in.data_in_val, p->data_in.data_in_len);
+        return r;
+    }
+    case create_intr_chan: {
+        const Decoded<Device_RemoteFunc> p(record, call, xdr_Device_RemoteFunc);
+        return p ? std::optional<Request>(r) : std::nullopt;
+    }
+    case destroy_intr_chan:
+        return args.empty() ? std::optional<Request>(r) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+Answer vxi11::runCoreCall(Vxi11Gateway &g, int channel, uint32_t proc, const Request &r)
+{
+    switch (proc) {
+    case create_link:
+        return g.createLink(channel, r);
+    case device_write:
+        return g.write(channel, r);
+    case device_read:
+        return g.read(channel, r);
+    case device_readstb:
+        return g.readStatusByte(channel, r);
+    case device_clear:
+        return g.clear(channel, r);
+    case device_remote:
+    case device_local:
+        return g.remote(channel, r, proc == device_remote);
+    case device_lock:
+        return g.lock(channel, r);
+    case device_unlock:
+        return g.unlock(channel, r.lid);
+    case device_docmd:
+        return g.docmd(channel, r);
+    case destroy_link:
+        return g.destroyLink(channel, r.lid);
+    default:
+        // Triggers, service requests and interrupt channels: the simulated instruments
+        // have neither trigger nor SRQ to report through them.
+        Answer a;
+        a.error = NotSupported;
+        return a;
+    }
+}
+
+std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a, uint16_t abortPort,
+                                   bool cutShort)
+{
+    std::string reply;
+    switch (proc) {
+    case create_link:
+        reply = success(xid, xdr_Create_LinkResp,
+                        Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
+        break;
+    case device_write:
+        reply = success(xid, xdr_Device_WriteResp, Device_WriteResp{a.error, a.size});
+        break;
+    case device_read: {
+        Device_ReadResp r{a.error, a.reason, {}};
+        r.data.data_len = static_cast<u_int>(a.data.size());
+        r.data.data_val = const_cast<char *>(a.data.data());
+        reply = success(xid, xdr_Device_ReadResp, r);
+        break;
+    }
+    case device_readstb:
+        reply = success(xid, xdr_Device_ReadStbResp, Device_ReadStbResp{a.error, a.stb});
+        break;
+    case device_docmd: {
+        Device_DocmdResp r{a.error, {}};
+        r.data_out.data_out_len = static_cast<u_int>(a.data.size());
+        r.data_out.data_out_val = const_cast<char *>(a.data.data());
+        reply = success(xid, xdr_Device_DocmdResp, r);
+        break;
+    }
+    default:
+        reply = encodeErrorReply(xid, a.error);
+    }
+    if (cutShort) {
+        // The header as it should be, then half of the result's first number.
+        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+        const size_t header = oncrpc::encodeSuccess(xid, none, nullptr).size();
+        reply.resize(std::min(reply.size(), header + 2));
+    }
+    return reply;
+}
+
+std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::Call &call)
+{
+    const Decoded<Device_Link> lid(record, call, xdr_Device_Link);
+    return lid ? std::optional<int32_t>(static_cast<int32_t>(*lid)) : std::nullopt;
+}
+
+std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
+{
+    return success(xid, xdr_Device_Error, Device_Error{error});
+}
+
+std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrpc::Call &call)
+{
+    const Decoded<pmap> m(record, call, xdr_pmap);
+    if (!m)
+        return std::nullopt;
+    return Mapping{static_cast<uint32_t>(m->pm_prog), static_cast<uint32_t>(m->pm_vers),
+                   static_cast<uint32_t>(m->pm_prot), static_cast<uint32_t>(m->pm_port)};
+}
+
+std::string vxi11::encodePortReply(uint32_t xid, uint32_t port)
+{
+    const u_int p = port;
+    return success(xid, xdr_u_int, p);
+}
