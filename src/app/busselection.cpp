@@ -4,7 +4,44 @@
 #include "bus/systemlibrary.h"
 #include "sim/simbus.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// Ending the program (Ctrl+C, a closed terminal, a kill) while a call waits on a gateway:
+// the call is abandoned, the gateway asked to abort it, and then the program ends as the
+// signal asks. With no call under way it ends at once.
+Vxi11Bus *interruptible = nullptr;
+volatile std::sig_atomic_t pendingSignal = 0;
+
+void onEndSignal(int sig)
+{
+    std::signal(sig, SIG_DFL);
+    if (interruptible && interruptible->inCall()) {
+        pendingSignal = sig;
+        interruptible->requestAbort();
+        return;
+    }
+    std::raise(sig);
+}
+
+void abandonCallsOnInterrupt(Vxi11Bus &bus)
+{
+    interruptible = &bus;
+    bus.setAbandonedHandler([] {
+        if (pendingSignal != 0)
+            std::raise(pendingSignal);
+    });
+    std::signal(SIGINT, onEndSignal);
+    std::signal(SIGTERM, onEndSignal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, onEndSignal);
+#endif
+}
+
+} // namespace
 
 std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
 {
@@ -34,6 +71,14 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
         choice.adapter = *adapter;
         return choice;
     }
+    if (value->starts_with("vxi11:")) {
+        const auto gateway = parseVxi11Address(value->substr(6));
+        if (!gateway)
+            return std::nullopt;
+        choice.kind = BusChoice::Kind::Vxi11;
+        choice.gateway = *gateway;
+        return choice;
+    }
     return std::nullopt;
 }
 
@@ -50,7 +95,9 @@ std::string busChoiceHelp(std::string_view value)
            "prologix:HOST[:PORT] or prologix:[IPV6][:PORT]: a Prologix-compatible GPIB-Ethernet "
            "controller (port 1234 when left out)\n"
            "prologix:/dev/ttyUSB0 or prologix:COM3: a Prologix-compatible GPIB-USB or AR488 "
-           "adapter on that serial port";
+           "adapter on that serial port\n"
+           "vxi11:HOST[:PORT][/INTERFACE] or vxi11:[IPV6][:PORT][/INTERFACE]: a LAN/GPIB "
+           "gateway (VXI-11; port mapper on port 111 and interface gpib0 when left out)";
 }
 
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
@@ -84,6 +131,20 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
                        MessageBoxService::Icon::Critical);
             programEnd.end();
         }
+        bus.backend = std::move(open.backend);
+        return bus;
+    }
+    if (choice->kind == BusChoice::Kind::Vxi11) {
+        Vxi11Open open = openVxi11(choice->gateway, *bus.clock);
+        if (!open.backend) {
+            boxes.show(open.error, "Wavedial", MessageBoxService::Buttons::Ok,
+                       MessageBoxService::Icon::Critical);
+            programEnd.end();
+        }
+        // No box can carry these while a driver call is failing; the terminal can.
+        open.backend->setNoticeSink(
+            [](const std::string &text) { std::fprintf(stderr, "wavedial: %s\n", text.c_str()); });
+        abandonCallsOnInterrupt(*open.backend);
         bus.backend = std::move(open.backend);
         return bus;
     }

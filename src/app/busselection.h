@@ -3,6 +3,7 @@
 #include "bus/backend.h"
 #include "bus/clock.h"
 #include "bus/prologix.h"
+#include "bus/vxi11bus.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
 
@@ -20,14 +21,17 @@ class ProgramEnd;
 //   "sim:" + listeners       a simulated bus with those listeners ("sim:" alone: none);
 //   "system"[":" + path]     the system's NI-488.2-compatible library;
 //   "prologix:" + place      a Prologix-compatible controller: HOST[:PORT] over TCP
-//                            (1234 when left out), or a serial port (/dev/..., COMn).
+//                            (1234 when left out), or a serial port (/dev/..., COMn);
+//   "vxi11:" + place         a LAN/GPIB gateway: HOST[:PORT][/INTERFACE] (port mapper
+//                            on 111, interface gpib0 when left out).
 struct BusChoice
 {
-    enum class Kind { Simulated, System, Prologix };
+    enum class Kind { Simulated, System, Prologix, Vxi11 };
     Kind kind = Kind::Simulated;
     std::vector<SimListenerSpec> listeners;
     std::string libraryPath; // "" for the system's default library
     PrologixAddress adapter;
+    Vxi11Address gateway;
 };
 
 // nullopt when `value` is none of the accepted forms.

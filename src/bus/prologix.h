@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/bytelink.h"
 #include "bus/handlebackend.h"
 #include "bus/clock.h"
 
@@ -22,20 +23,7 @@
 // never occurs in them.
 
 // The byte stream to the controller: a TCP connection or a serial port.
-class PrologixLink
-{
-public:
-    virtual ~PrologixLink() = default;
-
-    // Sends all of `bytes`, waiting at most `limit` for them to leave; false when the
-    // link failed.
-    virtual bool send(std::string_view bytes, Clock::Duration limit) = 0;
-    // Waits at most `limit` for bytes and appends those that came (maybe none) to `into`;
-    // false when the link failed (closed by the other end, or an I/O error).
-    virtual bool receive(std::string &into, Clock::Duration limit) = 0;
-    // Why the link failed, as a sentence part for a box ("Connection refused").
-    virtual std::string failure() const = 0;
-};
+using PrologixLink = ByteLink;
 
 // How long the backend waits on the controller besides the handle's own timeout.
 struct PrologixTiming
@@ -171,6 +159,9 @@ PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
                           const PrologixTiming &timing = PrologixTiming());
 
 // The links themselves; null, with `why`, when they cannot be opened.
-std::unique_ptr<PrologixLink> connectPrologixTcp(const std::string &host, uint16_t port,
-                                                 Clock::Duration limit, std::string &why);
+inline std::unique_ptr<PrologixLink> connectPrologixTcp(const std::string &host, uint16_t port,
+                                                        Clock::Duration limit, std::string &why)
+{
+    return connectTcp(host, port, limit, "the controller", why);
+}
 std::unique_ptr<PrologixLink> openPrologixSerial(const std::string &device, std::string &why);

@@ -1,6 +1,7 @@
 // Where a Prologix-compatible controller is reached: a serial port or a network host.
 #include "bus/prologix.h"
 
+#include "bus/hostport.h"
 #include "text/trim.h"
 
 #include <algorithm>
@@ -26,46 +27,11 @@ std::optional<PrologixAddress> parsePrologixAddress(std::string_view text)
         a.device = "COM" + std::to_string(*n);
         return a;
     }
-    std::string_view host = text;
-    std::optional<std::string_view> port;
-    const auto all = [](std::string_view s, auto allowed) {
-        return std::all_of(s.begin(), s.end(),
-                           [&](char c) { return allowed(static_cast<unsigned char>(c)); });
-    };
-    if (text.starts_with('[')) {
-        const size_t close = text.find(']');
-        if (close == std::string_view::npos)
-            return std::nullopt;
-        host = text.substr(1, close - 1);
-        const std::string_view rest = text.substr(close + 1);
-        if (!rest.empty() && !rest.starts_with(':'))
-            return std::nullopt;
-        if (!rest.empty())
-            port = rest.substr(1);
-        // Brackets hold an IPv6 address.
-        if (host.find(':') == std::string_view::npos ||
-            !all(host, [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
-            return std::nullopt;
-    } else {
-        const size_t colon = text.find(':');
-        if (colon != std::string_view::npos) {
-            host = text.substr(0, colon);
-            port = text.substr(colon + 1);
-        }
-        if (!all(host, [](unsigned char c) {
-                return std::isalnum(c) || c == '.' || c == '-' || c == '_';
-            }))
-            return std::nullopt;
-    }
-    if (host.empty())
+    const std::optional<HostPort> place = parseHostPort(text, a.port);
+    if (!place)
         return std::nullopt;
-    a.host = std::string(host);
-    if (port) {
-        const std::optional<int> p = WholeNumber(*port);
-        if (!p || *p < 1 || *p > 65535)
-            return std::nullopt;
-        a.port = static_cast<uint16_t>(*p);
-    }
+    a.host = place->host;
+    a.port = place->port;
     return a;
 }
 
@@ -73,9 +39,7 @@ std::string prologixPlace(const PrologixAddress &address)
 {
     if (address.kind == PrologixAddress::Kind::Serial)
         return "on " + address.device;
-    const bool v6 = address.host.find(':') != std::string::npos;
-    return "at " + (v6 ? "[" + address.host + "]" : address.host) + ":" +
-           std::to_string(address.port);
+    return "at " + hostPortText(address.host, address.port);
 }
 
 PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,

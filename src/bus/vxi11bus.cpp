@@ -1,0 +1,547 @@
+#include "bus/vxi11bus.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "vxi11.h"
+
+namespace {
+
+// The gateway's error numbers.
+constexpr long ErrNone = 0;
+constexpr long ErrNotAccessible = 3;
+constexpr long ErrInvalidLink = 4;
+constexpr long ErrNotSupported = 8;
+constexpr long ErrLocked = 11;
+constexpr long ErrIoTimeout = 15;
+constexpr long ErrIoError = 17;
+constexpr long ErrInvalidAddress = 21;
+constexpr long ErrAborted = 23;
+
+constexpr long FlagEnd = 8; // device_write: EOI with the last byte
+constexpr long ReasonChr = 2;
+constexpr long ReasonEnd = 4;
+
+// device_docmd commands of a GPIB interface link, and the bus status asked for.
+constexpr long CmdSendCommand = 0x20000;
+constexpr long CmdBusStatus = 0x20001;
+constexpr long CmdRen = 0x20003;
+constexpr long CmdIfc = 0x20010;
+constexpr uint16_t StatusNdac = 3;
+constexpr uint16_t StatusBusAddress = 8;
+constexpr char Unlisten = 0x3F;
+constexpr char Untalk = 0x5F;
+
+// A read asks for 1 MiB at most; a record may hold that and its headers.
+constexpr unsigned long MaxRequest = 1UL << 20;
+constexpr size_t MaxRecord = MaxRequest + 1024;
+constexpr uint32_t DefaultRecvSize = 1024; // the least a gateway must take in one write
+
+template<class F> xdrproc_t xdr(F f) { return reinterpret_cast<xdrproc_t>(f); }
+
+std::string shortWord(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
+
+} // namespace
+
+Vxi11Bus::Vxi11Bus(std::unique_ptr<ByteLink> core, Clock &clock, std::string interfaceName,
+                   AbortOpener openAbort, const Vxi11Timing &timing)
+    : m_coreLink(std::move(core)), m_core(*m_coreLink, clock, MaxRecord), m_clock(clock),
+      m_interface(std::move(interfaceName)), m_openAbort(std::move(openAbort)), m_timing(timing)
+{
+}
+
+Vxi11Bus::~Vxi11Bus()
+{
+    for (const int32_t lid : linkIds())
+        destroyLink(lid);
+}
+
+// Every link held (a failed call drops them all, so callers loop over a copy).
+std::vector<int32_t> Vxi11Bus::linkIds() const
+{
+    std::vector<int32_t> ids;
+    for (const auto &[pad, link] : m_links)
+        ids.push_back(link.lid);
+    if (m_interfaceLink)
+        ids.push_back(m_interfaceLink->lid);
+    return ids;
+}
+
+uint32_t Vxi11Bus::millis(Clock::Duration d)
+{
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
+    return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, UINT32_MAX));
+}
+
+// The gateway's I/O timeout for a handle: its own timeout, shortened so that with the
+// margin it fits the longest wait; "for ever" (code 0) gets all of that.
+Clock::Duration Vxi11Bus::ioTime(const Handle &h) const
+{
+    const Clock::Duration most = m_timing.longest - m_timing.margin;
+    const int64_t us = gpib::TimeoutMicroseconds(h.timeoutCode);
+    if (us <= 0)
+        return most;
+    return std::min<Clock::Duration>(std::chrono::microseconds(us), most);
+}
+
+bool Vxi11Bus::lose()
+{
+    m_lost = true;
+    m_links.clear();
+    m_interfaceLink.reset();
+    return false;
+}
+
+RpcChannel::Outcome Vxi11Bus::coreCall(uint32_t proc, xdrproc_t args, const void *argp,
+                                       xdrproc_t results, void *resp, Clock::Duration io,
+                                       int32_t lid)
+{
+    using O = RpcChannel::Outcome;
+    if (m_lost || m_abort.load()) {
+        lose();
+        return O::Lost;
+    }
+    const Clock::Duration wait = std::min<Clock::Duration>(io + m_timing.margin, m_timing.longest);
+    m_inCall.store(true);
+    uint32_t xid = 0;
+    O out = O::Lost;
+    if (m_core.send(DEVICE_CORE, DEVICE_CORE_VERSION, proc, args, argp, wait, xid))
+        out = m_core.await(xid, results, resp, m_clock.now() + wait, m_timing.slice, &m_abort);
+    if (out == O::Aborted || out == O::TimedOut)
+        abandon(lid, xid, results, resp, out == O::Aborted);
+    m_inCall.store(false);
+    if (out == O::Lost || out == O::TimedOut || out == O::Aborted)
+        lose();
+    if (out == O::Aborted && m_abandoned)
+        m_abandoned();
+    return out;
+}
+
+// A call that must not wait longer: the gateway is told to stop it on its abort channel,
+// where it gave one. When the program is ending the answer gets the network margin, so
+// that the gateway is left with nothing running for us; a gateway that stopped answering
+// gets nothing more.
+void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait)
+{
+    if (m_abortPort != 0 && m_openAbort && !m_abortRpc) {
+        m_abortLink = m_openAbort(m_abortPort);
+        if (m_abortLink)
+            m_abortRpc = std::make_unique<RpcChannel>(*m_abortLink, m_clock, 1024);
+    }
+    if (m_abortRpc) {
+        Decoded<Device_Error> r(xdr(xdr_Device_Error));
+        Device_Link link = lid;
+        m_abortRpc->call(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort, xdr(xdr_Device_Link),
+                         &link, r.proc, &r.value, m_clock.now() + m_timing.margin,
+                         m_timing.slice);
+    }
+    if (wait)
+        m_core.await(xid, results, resp, m_clock.now() + m_timing.margin, m_timing.slice);
+}
+
+Vxi11Bus::Fault Vxi11Bus::fault(long vxiError, Op op, const std::string &device)
+{
+    switch (vxiError) {
+    case ErrIoTimeout:
+    case ErrAborted:
+        return {gpib::ERR | gpib::TIMO, gpib::EABO};
+    case ErrIoError:
+        // Nobody took the bytes: on the bus, a write with no listener.
+        return {gpib::ERR, op == Op::Read ? gpib::EABO : gpib::ENOL};
+    case ErrNotAccessible:
+        return {gpib::ERR, gpib::ENOL};
+    case ErrInvalidAddress:
+        return {gpib::ERR, gpib::EARG};
+    case ErrNotSupported:
+        return {gpib::ERR, gpib::ECAP};
+    case ErrInvalidLink:
+        lose();
+        return {gpib::ERR, gpib::EDVR};
+    case ErrLocked:
+        if (m_notice)
+            m_notice("The gateway's device " + device +
+                     " is locked by another client (VXI-11 error 11); it stays unusable "
+                     "until that client releases the lock.");
+        return {gpib::ERR, gpib::EDVR};
+    default:
+        return {gpib::ERR, gpib::EDVR};
+    }
+}
+
+std::optional<Vxi11Bus::Link> Vxi11Bus::createLink(const std::string &device, long &error)
+{
+    std::string name = device;
+    Create_LinkParms p{};
+    p.clientId = 0;
+    p.lockDevice = FALSE;
+    p.lock_timeout = 0;
+    p.device = name.data();
+    Decoded<Create_LinkResp> r(xdr(xdr_Create_LinkResp));
+    const auto out = coreCall(create_link, xdr(xdr_Create_LinkParms), &p, r.proc, &r.value,
+                              m_timing.command, 0);
+    if (out == RpcChannel::Outcome::Refused) {
+        error = ErrNotSupported;
+        return std::nullopt;
+    }
+    if (out != RpcChannel::Outcome::Done) {
+        error = ErrInvalidLink;
+        return std::nullopt;
+    }
+    error = r.value.error;
+    if (error != ErrNone)
+        return std::nullopt;
+    if (m_abortPort == 0)
+        m_abortPort = r.value.abortPort;
+    const uint32_t most = static_cast<uint32_t>(r.value.maxRecvSize);
+    return Link{static_cast<int32_t>(r.value.lid), most == 0 ? DefaultRecvSize : most};
+}
+
+void Vxi11Bus::destroyLink(int32_t lid)
+{
+    if (m_lost)
+        return;
+    Device_Link link = lid;
+    Decoded<Device_Error> r(xdr(xdr_Device_Error));
+    coreCall(destroy_link, xdr(xdr_Device_Link), &link, r.proc, &r.value, m_timing.command, lid);
+}
+
+void Vxi11Bus::remote(int32_t lid)
+{
+    Device_GenericParms g{lid, 0, 0, millis(m_timing.command)};
+    Decoded<Device_Error> r(xdr(xdr_Device_Error));
+    coreCall(device_remote, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, m_timing.command,
+             lid);
+}
+
+std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
+{
+    if (m_lost) {
+        linkFailed();
+        return std::nullopt;
+    }
+    if (const auto it = m_links.find(pad); it != m_links.end())
+        return it->second;
+    long error = ErrNone;
+    const std::optional<Link> link = createLink(deviceName(pad), error);
+    if (!link) {
+        const Fault f = fault(error, Op::Other, deviceName(pad));
+        done(f.status, f.error);
+        return std::nullopt;
+    }
+    m_links[pad] = *link;
+    if (m_remote)
+        remote(link->lid);
+    if (m_lost) {
+        linkFailed();
+        return std::nullopt;
+    }
+    return link;
+}
+
+bool Vxi11Bus::start(std::string &why)
+{
+    long error = ErrNone;
+    m_interfaceLink = createLink(m_interface, error);
+    if (m_lost) {
+        why = "it did not answer the link to " + m_interface + ": " + m_coreLink->failure();
+        return false;
+    }
+    if (!m_interfaceLink)
+        return true; // bus-level calls are then done through the instruments' links
+    // A client that holds the interface locked would refuse everything we send.
+    Device_LockParms lock{m_interfaceLink->lid, 0, 0};
+    Decoded<Device_Error> r(xdr(xdr_Device_Error));
+    const auto out = coreCall(device_lock, xdr(xdr_Device_LockParms), &lock, r.proc, &r.value,
+                              m_timing.command, m_interfaceLink->lid);
+    if (out == RpcChannel::Outcome::Done && r.value.error == ErrLocked) {
+        why = "its interface " + m_interface +
+              " is locked by another client (VXI-11 error 11, device locked by another link)";
+        return false;
+    }
+    if (out == RpcChannel::Outcome::Done && r.value.error == ErrNone) {
+        Device_Link link = m_interfaceLink->lid;
+        Decoded<Device_Error> u(xdr(xdr_Device_Error));
+        coreCall(device_unlock, xdr(xdr_Device_Link), &link, u.proc, &u.value, m_timing.command,
+                 link);
+    }
+    if (m_lost) {
+        why = "it did not answer: " + m_coreLink->failure();
+        return false;
+    }
+    return true;
+}
+
+Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, std::string *out)
+{
+    if (!m_interfaceLink || m_docmdUnsupported)
+        return Docmd::Unsupported;
+    std::string in(data);
+    Device_DocmdParms p{};
+    p.lid = m_interfaceLink->lid;
+    p.io_timeout = millis(m_timing.command);
+    p.cmd = cmd;
+    p.network_order = TRUE;
+    p.datasize = datasize;
+    p.data_in.data_in_len = static_cast<u_int>(in.size());
+    p.data_in.data_in_val = in.data();
+    Decoded<Device_DocmdResp> r(xdr(xdr_Device_DocmdResp));
+    const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
+                            m_timing.command, p.lid);
+    if (o == RpcChannel::Outcome::Refused ||
+        (o == RpcChannel::Outcome::Done && r.value.error == ErrNotSupported)) {
+        m_docmdUnsupported = true;
+        return Docmd::Unsupported;
+    }
+    if (o != RpcChannel::Outcome::Done || r.value.error != ErrNone)
+        return Docmd::Failed;
+    if (out)
+        out->assign(r.value.data_out.data_out_val, r.value.data_out.data_out_len);
+    return Docmd::Done;
+}
+
+void Vxi11Bus::SendIFC(int board)
+{
+    if (!boardCallAllowed(board))
+        return;
+    if (m_lost) {
+        linkFailed();
+        return;
+    }
+    // A gateway without an interface link pulses IFC itself when it starts.
+    if (docmd(CmdIfc, {}, 0, nullptr) == Docmd::Failed) {
+        linkFailed();
+        return;
+    }
+    done(0);
+}
+
+int Vxi11Bus::ibsre(int board, int value)
+{
+    if (board != 0)
+        return failed(gpib::ENEB);
+    if (m_lost)
+        return linkFailed();
+    m_remote = value != 0;
+    switch (docmd(CmdRen, shortWord(m_remote ? 1 : 0), 2, nullptr)) {
+    case Docmd::Done:
+        return done(0);
+    case Docmd::Failed:
+        return linkFailed();
+    case Docmd::Unsupported:
+        break;
+    }
+    // Without the interface: each instrument's link goes remote, now and when it is made.
+    for (const auto &[pad, link] : m_remote ? m_links : std::map<int, Link>()) {
+        remote(link.lid);
+        if (m_lost)
+            return linkFailed();
+    }
+    return done(0);
+}
+
+// On the interface link: address the one listener, with the controller as talker, and
+// see whether anybody holds NDAC. nullopt when the gateway failed; `unsupported` when it
+// has no such commands.
+std::optional<int> Vxi11Bus::listenerByNdac(int pad, int controller, bool &unsupported)
+{
+    const std::string addressing = {Unlisten, static_cast<char>(0x40 | controller),
+                                    static_cast<char>(0x20 | pad)};
+    std::string status;
+    Docmd d = docmd(CmdSendCommand, addressing, 1, nullptr);
+    if (d == Docmd::Done)
+        d = docmd(CmdBusStatus, shortWord(StatusNdac), 2, &status);
+    unsupported = d == Docmd::Unsupported;
+    if (d != Docmd::Done || status.size() < 2)
+        return std::nullopt;
+    return (static_cast<unsigned char>(status[0]) << 8) | static_cast<unsigned char>(status[1]);
+}
+
+// Without the interface: a listener is one that answers a short serial poll. A link made
+// for the poll alone is given up again when nobody answered.
+std::optional<bool> Vxi11Bus::probe(int pad)
+{
+    const bool had = m_links.count(pad) != 0;
+    const std::optional<Link> link = deviceLink(pad);
+    if (!link)
+        return m_lost ? std::nullopt : std::optional<bool>(false);
+    Device_GenericParms g{link->lid, 0, 0, millis(m_timing.probe)};
+    Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
+    const auto o = coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value,
+                            m_timing.probe, link->lid);
+    if (m_lost)
+        return std::nullopt;
+    const bool answered = o == RpcChannel::Outcome::Done && r.value.error == ErrNone;
+    if (!answered && !had) {
+        destroyLink(link->lid);
+        m_links.erase(pad);
+    }
+    if (m_lost)
+        return std::nullopt;
+    return answered;
+}
+
+void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
+{
+    if (!listenerSearchAllowed(board, addressList, resultList, limit))
+        return;
+    if (m_lost) {
+        linkFailed();
+        return;
+    }
+    int controller = 0;
+    std::string own;
+    bool unsupported = docmd(CmdBusStatus, shortWord(StatusBusAddress), 2, &own) ==
+                       Docmd::Unsupported;
+    if (own.size() >= 2)
+        controller = static_cast<unsigned char>(own[1]) & 0x1F;
+    std::vector<uint16_t> found;
+    for (const uint16_t *a = addressList; *a != gpib::NOADDR && !m_lost; ++a) {
+        const int pad = *a & 0xFF;
+        if ((*a >> 8) != 0 || pad > MaxPad)
+            continue; // the links address no secondary addresses
+        bool present = pad == 0; // the interface itself listens at its own address 0
+        if (pad != 0 && !unsupported) {
+            const std::optional<int> ndac = listenerByNdac(pad, controller, unsupported);
+            present = ndac && *ndac != 0;
+        }
+        if (pad != 0 && unsupported)
+            present = probe(pad).value_or(false);
+        if (present)
+            found.push_back(*a);
+    }
+    if (!unsupported)
+        docmd(CmdSendCommand, std::string{Unlisten, Untalk}, 1, nullptr);
+    if (m_lost) {
+        linkFailed();
+        return;
+    }
+    // Nobody but the interface: the vendor's driver calls that a bus error.
+    if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; })) {
+        failed(gpib::EBUS);
+        return;
+    }
+    deliverListeners(found, resultList, limit);
+}
+
+int Vxi11Bus::ibclr(int ud)
+{
+    Handle *h = handleFor(ud);
+    if (!h)
+        return Failed;
+    const std::optional<Link> link = deviceLink(h->pad);
+    if (!link)
+        return Failed;
+    Device_GenericParms g{link->lid, 0, 0, millis(ioTime(*h))};
+    Decoded<Device_Error> r(xdr(xdr_Device_Error));
+    if (coreCall(device_clear, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
+                 link->lid) != RpcChannel::Outcome::Done)
+        return linkFailed();
+    if (r.value.error != ErrNone) {
+        const Fault f = fault(r.value.error, Op::Other, deviceName(h->pad));
+        return done(f.status, f.error);
+    }
+    return done(0);
+}
+
+int Vxi11Bus::ibrsp(int ud, char *statusByte)
+{
+    Handle *h = transferHandle(ud, statusByte, 1, true);
+    if (!h)
+        return Failed;
+    const std::optional<Link> link = deviceLink(h->pad);
+    if (!link)
+        return Failed;
+    Device_GenericParms g{link->lid, 0, 0, millis(ioTime(*h))};
+    Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
+    if (coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
+                 link->lid) != RpcChannel::Outcome::Done)
+        return linkFailed();
+    if (r.value.error != ErrNone) {
+        const Fault f = fault(r.value.error, Op::Read, deviceName(h->pad));
+        return done(f.status, f.error);
+    }
+    *statusByte = static_cast<char>(r.value.stb);
+    return done(0, 0, 1);
+}
+
+int Vxi11Bus::ibwait(int ud, int mask)
+{
+    // Every transfer is complete when its call returns.
+    (void)mask;
+    if (!handleFor(ud))
+        return Failed;
+    return done(0);
+}
+
+int Vxi11Bus::ibwrt(int ud, const void *buffer, long count)
+{
+    Handle *h = transferHandle(ud, buffer, count, false);
+    if (!h)
+        return Failed;
+    if (m_lost)
+        return linkFailed();
+    if (count == 0)
+        return done(0);
+    const std::optional<Link> link = deviceLink(h->pad);
+    if (!link)
+        return Failed;
+    const char *bytes = static_cast<const char *>(buffer);
+    const size_t total = static_cast<size_t>(count);
+    size_t sent = 0;
+    while (sent < total) {
+        const size_t n = std::min<size_t>(total - sent, link->maxRecvSize);
+        const bool last = sent + n == total;
+        Device_WriteParms p{};
+        p.lid = link->lid;
+        p.io_timeout = millis(ioTime(*h));
+        p.flags = last && h->eot ? FlagEnd : 0;
+        p.data.data_len = static_cast<u_int>(n);
+        p.data.data_val = const_cast<char *>(bytes + sent);
+        Decoded<Device_WriteResp> r(xdr(xdr_Device_WriteResp));
+        if (coreCall(device_write, xdr(xdr_Device_WriteParms), &p, r.proc, &r.value, ioTime(*h),
+                     link->lid) != RpcChannel::Outcome::Done)
+            return linkFailed();
+        // A gateway that says it took more than it got, or nothing without an error,
+        // cannot be followed any further.
+        const size_t took = std::min<size_t>(static_cast<size_t>(r.value.size), n);
+        sent += took;
+        if (r.value.error != ErrNone) {
+            const Fault f = fault(r.value.error, Op::Write, deviceName(h->pad));
+            return done(f.status, f.error, static_cast<int>(sent));
+        }
+        if (took == 0)
+            return done(gpib::ERR, gpib::EDVR, static_cast<int>(sent));
+    }
+    return done(0, 0, static_cast<int>(sent));
+}
+
+int Vxi11Bus::ibrd(int ud, void *buffer, long count)
+{
+    Handle *h = transferHandle(ud, buffer, count, true);
+    if (!h)
+        return Failed;
+    const std::optional<Link> link = deviceLink(h->pad);
+    if (!link)
+        return Failed;
+    Device_ReadParms p{};
+    p.lid = link->lid;
+    p.requestSize = std::min<unsigned long>(static_cast<unsigned long>(count), MaxRequest);
+    p.io_timeout = millis(ioTime(*h));
+    Decoded<Device_ReadResp> r(xdr(xdr_Device_ReadResp));
+    if (coreCall(device_read, xdr(xdr_Device_ReadParms), &p, r.proc, &r.value, ioTime(*h),
+                 link->lid) != RpcChannel::Outcome::Done)
+        return linkFailed();
+    // Never more than asked for, whatever the gateway sent.
+    const size_t n = std::min<size_t>(r.value.data.data_len, p.requestSize);
+    if (n > 0)
+        std::memcpy(buffer, r.value.data.data_val, n);
+    if (r.value.error != ErrNone) {
+        const Fault f = fault(r.value.error, Op::Read, deviceName(h->pad));
+        return done(f.status, f.error, static_cast<int>(n));
+    }
+    // The message ended with EOI (or the end character, which the vendor's driver also
+    // shows as END); a full buffer alone is no end.
+    const bool ended = (r.value.reason & (ReasonEnd | ReasonChr)) != 0 && n == r.value.data.data_len;
+    return done(ended ? gpib::END : 0, 0, static_cast<int>(n));
+}
