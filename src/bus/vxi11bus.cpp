@@ -274,7 +274,7 @@ bool Vxi11Bus::start(std::string &why)
 
 Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, std::string *out)
 {
-    if (!m_interfaceLink || m_docmdUnsupported)
+    if (!m_interfaceLink || m_docmdUnsupported.count(cmd))
         return Docmd::Unsupported;
     std::string in(data);
     Device_DocmdParms p{};
@@ -290,7 +290,9 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
                             m_timing.command, p.lid);
     if (o == RpcChannel::Outcome::Refused ||
         (o == RpcChannel::Outcome::Done && r.value.error == ErrNotSupported)) {
-        m_docmdUnsupported = true;
+        // Gateways implement these commands each on its own: REN may be missing
+        // where the listener search works.
+        m_docmdUnsupported.insert(cmd);
         return Docmd::Unsupported;
     }
     if (o != RpcChannel::Outcome::Done || r.value.error != ErrNone)
@@ -322,16 +324,18 @@ int Vxi11Bus::ibsre(int board, int value)
         return failed(gpib::ENEB);
     if (m_lost)
         return linkFailed();
-    m_remote = value != 0;
-    switch (docmd(CmdRen, shortWord(m_remote ? 1 : 0), 2, nullptr)) {
+    const bool on = value != 0;
+    m_remote = false;
+    switch (docmd(CmdRen, shortWord(on ? 1 : 0), 2, nullptr)) {
     case Docmd::Done:
-        return done(0);
+        return done(0); // REN is on the bus: instruments go remote as they are addressed
     case Docmd::Failed:
         return linkFailed();
     case Docmd::Unsupported:
         break;
     }
     // Without the interface: each instrument's link goes remote, now and when it is made.
+    m_remote = on;
     for (const auto &[pad, link] : m_remote ? m_links : std::map<int, Link>()) {
         remote(link.lid);
         if (m_lost)

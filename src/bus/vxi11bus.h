@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,8 +130,8 @@ private:
     std::atomic<bool> m_abort{false};
     std::atomic<bool> m_inCall{false};
     std::optional<Link> m_interfaceLink; // none when the gateway refused it
-    bool m_docmdUnsupported = false;
-    bool m_remote = false; // ibsre on, to be passed on to links made later
+    std::set<long> m_docmdUnsupported; // docmd commands the gateway refused
+    bool m_remote = false; // REN by the instruments' links: links made later go remote too
     std::map<int, Link> m_links;
 };
 

@@ -42,7 +42,7 @@ inline constexpr int32_t ReasonEnd = 4;
 inline constexpr int32_t CmdSendCommand = 0x20000; // bytes with ATN asserted
 inline constexpr int32_t CmdBusStatus = 0x20001;   // one line or state, as a 16-bit value
 inline constexpr int32_t CmdIfc = 0x20010;         // pulse IFC
-inline constexpr int32_t CmdRen = 0x20020;         // assert (1) or release (0) REN
+inline constexpr int32_t CmdRen = 0x20003;         // assert (1) or release (0) REN
 
 // The arguments of one core call; each procedure reads the fields it has.
 struct Request
