@@ -4,9 +4,13 @@
 #include "bus/systemlibrary.h"
 #include "sim/simbus.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -141,9 +145,19 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
                        MessageBoxService::Icon::Critical);
             programEnd.end();
         }
-        // No box can carry these while a driver call is failing; the terminal can.
-        open.backend->setNoticeSink(
-            [](const std::string &text) { std::fprintf(stderr, "wavedial: %s\n", text.c_str()); });
+        // The lock is news the driver's error numbers cannot carry. Its box waits until
+        // the failing call has returned and the program's own box has been shown, and
+        // comes once per text: every later call on that device fails the same way.
+        open.backend->setNoticeSink([&boxes, shown = std::set<std::string>()](
+                                        const std::string &text) mutable {
+            std::fprintf(stderr, "wavedial: %s\n", text.c_str());
+            if (!shown.insert(text).second)
+                return;
+            QTimer::singleShot(0, QCoreApplication::instance(), [&boxes, text] {
+                boxes.show(text, "Wavedial", MessageBoxService::Buttons::Ok,
+                           MessageBoxService::Icon::Exclamation);
+            });
+        });
         abandonCallsOnInterrupt(*open.backend);
         bus.backend = std::move(open.backend);
         return bus;
