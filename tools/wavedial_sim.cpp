@@ -2,7 +2,7 @@
 // controller (for WAVEDIAL_GPIB=prologix:HOST:PORT) or a VXI-11 LAN/GPIB gateway (for
 // vxi11:HOST:PORT and other VXI-11 clients), or both, with simulated instruments behind.
 //   wavedial-sim [--listen ADDRESS:PORT] [--vxi11 ADDRESS:PORT] [fault options]
-//                [--trace FILE] [--no-fndl] [KIND@ADDRESS,...]
+//                [--trace FILE] [--no-fndl] [KIND@ADDRESS,... | --bus sim:KIND@ADDRESS,...]
 #include "bus/clock.h"
 #include "sim/prologixserver.h"
 #include "sim/simbus.h"
@@ -11,6 +11,7 @@
 #include "sim/vxi11calls.h"
 #include "sim/vxi11server.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
 
@@ -23,21 +24,6 @@
 #include <string_view>
 
 namespace {
-
-constexpr const char *Usage =
-    "usage: wavedial-sim [--listen ADDRESS:PORT] [--vxi11 ADDRESS:PORT] [--fault KIND]\n"
-    "                    [--fault-after N] [--fault-on PROCEDURE] [--trace FILE] [--no-fndl]\n"
-    "                    [KIND@ADDRESS,...]\n"
-    "  --listen       a Prologix-compatible controller here (default 127.0.0.1:1234 when\n"
-    "                 --vxi11 is not given; port 0: any free port)\n"
-    "  --vxi11        a VXI-11 gateway, its port mapper here (port 0: any free port)\n"
-    "  --fault        the gateway's fault: drop (closes the connection), malformed (a reply\n"
-    "                 cut short) or delay:MS (replies MS milliseconds late)\n"
-    "  --fault-after  core calls answered well before the fault (default 0)\n"
-    "  --fault-on     only calls of this procedure meet the fault, e.g. device_read\n"
-    "  --trace        append the bus trace to FILE (default: WAVEDIAL_SIM_TRACE)\n"
-    "  --no-fndl      ignore ++fndl, as a genuine Prologix box does\n"
-    "  listeners as for WAVEDIAL_GPIB=sim: (default FG5010@5; \"\" for an empty bus)\n";
 
 struct Listen
 {
@@ -105,8 +91,16 @@ std::string hostText(const QHostAddress &address)
 
 int fail(const std::string &message)
 {
-    std::fprintf(stderr, "wavedial-sim: %s\n%s", message.c_str(), Usage);
+    std::fprintf(stderr, "wavedial-sim: %s\nTry 'wavedial-sim --help' for the options.\n",
+                 message.c_str());
     return 2;
+}
+
+QCommandLineOption option(const char *name, const char *help, const char *value = nullptr)
+{
+    return value ? QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                      QString::fromLatin1(value))
+                 : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help));
 }
 
 } // namespace
@@ -126,45 +120,85 @@ int main(int argc, char *argv[])
     options.version = "Wavedial simulated GPIB-Ethernet controller version " WAVEDIAL_VERSION;
     std::optional<std::string> listeners;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        const bool valued =
-            arg == "--listen" || arg == "--vxi11" || arg == "--trace" || arg.starts_with("--fault");
-        if (valued && i + 1 >= argc)
-            return fail(std::string(arg) + " needs a value");
-        if (arg == "--listen" || arg == "--vxi11") {
-            const auto l = parseListen(argv[++i]);
-            if (!l)
-                return fail(std::string("cannot listen on ") + argv[i]);
-            (arg == "--listen" ? listen : vxi11) = *l;
-        } else if (arg == "--fault") {
-            if (!parseFault(argv[++i], faults))
-                return fail(std::string("no such fault: ") + argv[i]);
-            faultOptions = true;
-        } else if (arg == "--fault-after") {
-            const auto n = count(argv[++i]);
-            if (!n)
-                return fail(std::string("--fault-after needs a number, not ") + argv[i]);
-            faults.after = *n;
-            faultOptions = true;
-        } else if (arg == "--fault-on") {
-            faults.procedure = vxi11::procedureNumber(argv[++i]);
-            if (faults.procedure == 0)
-                return fail(std::string("no such VXI-11 procedure: ") + argv[i]);
-            faultOptions = true;
-        } else if (arg == "--trace") {
-            tracePath = argv[++i];
-        } else if (arg == "--no-fndl") {
-            options.findListeners = false;
-        } else if (arg.starts_with("--")) {
-            return fail("unknown option " + std::string(arg));
-        } else {
-            listeners = listeners ? *listeners + "," + std::string(arg) : std::string(arg);
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves the simulated GPIB bus as a Prologix-compatible GPIB-Ethernet controller or a "
+        "VXI-11 LAN/GPIB gateway."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help and ends."));
+    const QCommandLineOption version = option("version", "Shows the version and ends.");
+    const QCommandLineOption listenOption = option(
+        "listen", "A Prologix-compatible controller here (127.0.0.1:1234 when --vxi11 is not "
+                  "given; port 0: any free port).", "ADDRESS:PORT");
+    const QCommandLineOption vxi11Option = option(
+        "vxi11", "A VXI-11 gateway, its port mapper here (port 0: any free port).",
+        "ADDRESS:PORT");
+    const QCommandLineOption fault = option(
+        "fault", "The gateway's fault: drop (closes the connection), malformed (a reply cut "
+                 "short) or delay:MS (replies MS milliseconds late).", "KIND");
+    const QCommandLineOption faultAfter =
+        option("fault-after", "Core calls answered well before the fault (default 0).", "N");
+    const QCommandLineOption faultOn = option(
+        "fault-on", "Only calls of this procedure meet the fault, e.g. device_read.", "PROCEDURE");
+    const QCommandLineOption busOption = option(
+        "bus", "The listeners in the form sim:KIND@ADDRESS,... of WAVEDIAL_GPIB, in place of "
+               "the LISTENERS argument.", "SPEC");
+    const QCommandLineOption traceOption =
+        option("trace", "Appends the bus trace to FILE (default: WAVEDIAL_SIM_TRACE).", "FILE");
+    const QCommandLineOption noFndl =
+        option("no-fndl", "Ignores ++fndl, as a genuine Prologix box does.");
+    parser.addOptions({help, version, listenOption, vxi11Option, fault, faultAfter, faultOn, busOption,
+                       traceOption, noFndl});
+    parser.addPositionalArgument(
+        QStringLiteral("LISTENERS"),
+        QStringLiteral("KIND@ADDRESS,... as for WAVEDIAL_GPIB=sim: (default FG5010@5; \"\" for "
+                       "an empty bus)."),
+        QStringLiteral("[KIND@ADDRESS,...]"));
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText().toStdString());
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toStdString().c_str(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("wavedial-sim " WAVEDIAL_VERSION);
+        return 0;
+    }
+    const auto text = [&](const QCommandLineOption &o) { return parser.value(o).toStdString(); };
+    for (const QCommandLineOption *o : {&listenOption, &vxi11Option}) {
+        if (!parser.isSet(*o))
+            continue;
+        const auto l = parseListen(text(*o));
+        if (!l)
+            return fail("cannot listen on " + text(*o));
+        (o == &listenOption ? listen : vxi11) = *l;
+    }
+    if (parser.isSet(fault) && !parseFault(text(fault), faults))
+        return fail("no such fault: " + text(fault));
+    if (parser.isSet(faultAfter)) {
+        const auto n = count(text(faultAfter));
+        if (!n)
+            return fail("--fault-after needs a number, not " + text(faultAfter));
+        faults.after = *n;
+    }
+    if (parser.isSet(faultOn)) {
+        faults.procedure = vxi11::procedureNumber(text(faultOn));
+        if (faults.procedure == 0)
+            return fail("no such VXI-11 procedure: " + text(faultOn));
+    }
+    faultOptions = parser.isSet(fault) || parser.isSet(faultAfter) || parser.isSet(faultOn);
+    if (parser.isSet(traceOption))
+        tracePath = text(traceOption);
+    options.findListeners = !parser.isSet(noFndl);
+    for (const QString &arg : parser.positionalArguments())
+        listeners = listeners ? *listeners + "," + arg.toStdString() : arg.toStdString();
+    if (parser.isSet(busOption)) {
+        // Only the simulated bus's forms: this program is that bus.
+        const std::string spec = text(busOption);
+        if (listeners || !(spec == "sim" || spec.starts_with("sim:")))
+            return fail("--bus takes sim or sim:KIND@ADDRESS,... and no LISTENERS besides, not " +
+                        spec);
+        listeners = spec == "sim" ? std::string("FG5010@5") : spec.substr(4);
     }
 
     if (faultOptions && !vxi11)

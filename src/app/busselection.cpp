@@ -86,9 +86,9 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
     return std::nullopt;
 }
 
-std::string busChoiceHelp(std::string_view value)
+std::string busChoiceHelp(std::string_view value, std::string_view source)
 {
-    return "WAVEDIAL_GPIB=" + std::string(value) +
+    return std::string(source) + std::string(value) +
            " names no bus that Wavedial can open.\n\n"
            "Accepted forms:\n"
            "sim (or unset, or empty): a simulated bus with one FG5010 at address 5\n"
@@ -104,11 +104,14 @@ std::string busChoiceHelp(std::string_view value)
            "gateway (VXI-11; port mapper on port 111 and interface gpib0 when left out)";
 }
 
-OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
+OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
+                               const ProgramOptions &options)
 {
     const char *raw = std::getenv("WAVEDIAL_GPIB");
     const std::optional<std::string_view> value =
-        raw ? std::optional<std::string_view>(raw) : std::nullopt;
+        options.bus ? std::optional<std::string_view>(*options.bus)
+        : raw       ? std::optional<std::string_view>(raw)
+                    : std::nullopt;
     const std::optional<BusChoice> choice = parseBusChoice(value);
     if (!choice) {
         boxes.show(busChoiceHelp(value.value_or("")), "Wavedial", MessageBoxService::Buttons::Ok,
@@ -164,7 +167,9 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd)
     }
     auto sim = std::make_unique<SimBus>(*bus.clock);
     populateSimBus(*sim, choice->listeners);
-    if (const char *tracePath = std::getenv("WAVEDIAL_SIM_TRACE"); tracePath && *tracePath) {
+    const char *envTrace = std::getenv("WAVEDIAL_SIM_TRACE");
+    const std::string tracePath = options.trace.value_or(envTrace ? envTrace : "");
+    if (!tracePath.empty()) {
         bus.trace = std::make_unique<SimTraceFile>(tracePath);
         SimTraceFile *trace = bus.trace.get();
         sim->setTraceSink([trace](std::string_view line) { trace->write(line); });

@@ -3,6 +3,7 @@
 #include "bus/backend.h"
 #include "bus/clock.h"
 #include "bus/prologix.h"
+#include "app/commandline.h"
 #include "bus/vxi11bus.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
@@ -37,8 +38,9 @@ struct BusChoice
 // nullopt when `value` is none of the accepted forms.
 std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value);
 
-// The box text that lists the accepted forms for an unusable `value`.
-std::string busChoiceHelp(std::string_view value);
+// The text that lists the accepted forms for an unusable `value`, which came after
+// `source` ("WAVEDIAL_GPIB=" or "--bus ").
+std::string busChoiceHelp(std::string_view value, std::string_view source = "WAVEDIAL_GPIB=");
 
 // Everything the chosen bus needs for the whole run: its clock, its trace and the
 // backend itself.
@@ -49,7 +51,9 @@ struct OpenBus
     std::unique_ptr<GpibBackend> backend;
 };
 
-// Opens the bus that WAVEDIAL_GPIB names, with the trace file WAVEDIAL_SIM_TRACE names
-// (simulated bus only). An unusable choice, a library that does not load or a controller
-// that cannot be reached is reported in a box and ends the program.
-OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd);
+// Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with the trace file that
+// `options.trace` or else WAVEDIAL_SIM_TRACE names (simulated bus only). An unusable
+// choice, a library that does not load or a controller that cannot be reached is
+// reported in a box and ends the program.
+OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
+                               const ProgramOptions &options = {});

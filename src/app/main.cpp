@@ -1,5 +1,6 @@
 #include "forms/appicon.h"
 #include "app/busselection.h"
+#include "app/commandline.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
 #include "instrument/settingsstore.h"
@@ -9,6 +10,7 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,16 @@ bool displayReachable()
 
 int main(int argc, char *argv[])
 {
+    // Read before any window system is asked for: --help and --version work anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = readCommandLine(arguments);
+    std::fputs(line.out.c_str(), stdout);
+    std::fputs(line.err.c_str(), stderr);
+    if (!line.run)
+        return line.exitCode;
+
     if (!displayReachable()) {
         std::fputs("wavedial: no display found (DISPLAY and WAYLAND_DISPLAY are unset).\n"
                    "Run it on a desktop, or under a virtual X server:\n"
@@ -47,7 +59,7 @@ int main(int argc, char *argv[])
 
     QtMessageBox boxes;
     ProcessEnd programEnd;
-    OpenBus bus = openBusFromEnvironment(boxes, programEnd);
+    OpenBus bus = openBusFromEnvironment(boxes, programEnd, *line.run);
     QtEventWaiter events(*bus.clock);
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 

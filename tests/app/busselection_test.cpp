@@ -12,9 +12,11 @@ std::string described(const std::optional<BusChoice> &c)
 {
     if (!c)
         return "refused";
-    const char *const kinds[] = {"sim", "system", "prologix"}; // then the library, port or host:port
+    const char *const kinds[] = {"sim", "system", "prologix", "vxi11"}; // then the library, port or place
     std::string s = kinds[static_cast<int>(c->kind)] + (" " + c->libraryPath) + c->adapter.device +
                     c->adapter.host + (c->adapter.host.empty() ? "" : ":" + std::to_string(c->adapter.port));
+    if (c->kind == BusChoice::Kind::Vxi11)
+        s += c->gateway.host + ":" + std::to_string(c->gateway.port) + "/" + c->gateway.interfaceName;
     for (const SimListenerSpec &l : c->listeners)
         s += std::to_string(static_cast<int>(l.kind)) + "@" + std::to_string(l.address) + " ";
     return s;
@@ -28,12 +30,15 @@ TEST(BusChoice, AcceptsTheDocumentedFormsOnly)
         {"prologix:10.0.0.2:65535", "prologix 10.0.0.2:65535"}, {"prologix:gpib-box.lab", "prologix gpib-box.lab:1234"},
         {"prologix:[fe80::1]:1234", "prologix fe80::1:1234"}, {"prologix:compaq-gpib", "prologix compaq-gpib:1234"},
         {"prologix:/dev/ttyUSB0", "prologix /dev/ttyUSB0"}, {"prologix:com12", "prologix COM12"},
+        {"vxi11:10.0.0.5", "vxi11 10.0.0.5:111/gpib0"}, {"vxi11:[fe80::2]:5000/gpib1", "vxi11 fe80::2:5000/gpib1"},
+        {"vxi11:gw.lab/hpib_0", "vxi11 gw.lab:111/hpib_0"},
     };
     for (const auto &[value, expected] : rows)
         EXPECT_EQ(described(parseBusChoice(value)), expected) << value.value_or("(unset)");
     for (const char *bad : {"sim:MUTE@31", "sim:MUTE@0", "sim:MUTE@9,OTHER@9", "sim:MUTE@9,", "sim:MUTE@9x", "sim:mute@9", "SIM",
                             "systemx", "prologix:", "prologix:h:0", "prologix:h:65536", "prologix::1234", "prologix:::1",
-                            "prologix:[::1", "prologix:[host]:1234", "prologix:my host", "prologix:COM0", "Prologix:host"})
+                            "prologix:[::1", "prologix:[host]:1234", "prologix:my host", "prologix:COM0", "Prologix:host",
+                            "vxi11:", "vxi11:gw/", "vxi11:gw/a b", "vxi11:gw:0", "vxi11:[::1", "vxi11:/gpib0"})
         EXPECT_EQ(described(parseBusChoice(std::string_view(bad))), "refused") << bad;
 }
 
@@ -44,6 +49,7 @@ TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
         {"sim:AFG5102@30", ""}, {"gpib0", "WAVEDIAL_GPIB=gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n"},
         {"system:/nonexistent/libgpib.so", "The GPIB library /nonexistent/libgpib.so could not be loaded: "},
         {"prologix:127.0.0.1:" + port, "The Prologix-compatible GPIB controller at 127.0.0.1:" + port + " could not be opened: Connection refused."},
+        {"vxi11:127.0.0.1:" + port, "The LAN/GPIB gateway at 127.0.0.1:" + port + "/gpib0 could not be reached: Connection refused."},
     };
     for (const auto &[value, box] : rows) {
         qputenv("WAVEDIAL_GPIB", QByteArray::fromStdString(value));
@@ -57,6 +63,27 @@ TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
         EXPECT_EQ(boxes.boxes.empty() ? "" : boxes.boxes[0].text.substr(0, box.size()), box) << value;
     }
     qunsetenv("WAVEDIAL_GPIB");
+}
+
+// The command line: what it prints, how the program ends, and what a run is given.
+TEST(CommandLine, PrintsOrEndsOrRuns)
+{
+    struct Row { QStringList args; int exit; std::string printed, bus; };
+    const Row rows[] = {
+        {{}, 0, "", "(env)"}, {{"--version"}, 0, "wavedial 1.3.1\n", ""}, {{"--help"}, 0, "Usage: wavedial [options]\n", ""},
+        {{"--bus", "vxi11:gw"}, 0, "", "vxi11:gw"}, {{"--bus=sim:", "--trace", "t"}, 0, "", "sim:"},
+        {{"--bus", "gpib0"}, 2, "--bus gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n", ""},
+        {{"--frob"}, 2, "wavedial: Unknown option 'frob'.\n", ""}, {{"--bus"}, 2, "wavedial: Missing value after '--bus'.\n", ""},
+        {{"sim"}, 2, "wavedial: unexpected argument 'sim'.\n", ""},
+    };
+    for (const Row &r : rows) {
+        const CommandLine line = readCommandLine(QStringList{"wavedial"} + r.args);
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        EXPECT_EQ(line.exitCode, r.exit);
+        EXPECT_EQ((line.out + line.err).substr(0, r.printed.size()), r.printed);
+        EXPECT_EQ(line.run.has_value(), r.exit == 0 && r.printed.empty());
+        EXPECT_EQ(line.run ? line.run->bus.value_or("(env)") : "", line.run ? r.bus : "");
+    }
 }
 
 } // namespace
