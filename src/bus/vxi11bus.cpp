@@ -119,9 +119,10 @@ RpcChannel::Outcome Vxi11Bus::coreCall(uint32_t proc, xdrproc_t args, const void
 }
 
 // A call that must not wait longer: the gateway is told to stop it on its abort channel,
-// where it gave one. When the program is ending the answer gets the network margin, so
-// that the gateway is left with nothing running for us; a gateway that stopped answering
-// gets nothing more.
+// where it gave one. When the program is ending, the abort's answer and the call's get
+// one network margin between them, so that the gateway is left with nothing running for
+// us; a gateway that stopped answering has had its whole wait, and its abort is sent
+// without waiting for an answer, which would hold the call past the longest wait.
 void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait)
 {
     if (m_abortPort != 0 && m_openAbort && !m_abortRpc) {
@@ -129,15 +130,20 @@ void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp,
         if (m_abortLink)
             m_abortRpc = std::make_unique<RpcChannel>(*m_abortLink, m_clock, 1024);
     }
+    const Clock::Duration deadline = m_clock.now() + m_timing.margin;
     if (m_abortRpc) {
-        Decoded<Device_Error> r(xdr(xdr_Device_Error));
         Device_Link link = lid;
-        m_abortRpc->call(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort, xdr(xdr_Device_Link),
-                         &link, r.proc, &r.value, m_clock.now() + m_timing.margin,
-                         m_timing.slice);
+        uint32_t abortXid = 0;
+        if (m_abortRpc->send(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort,
+                             xdr(xdr_Device_Link), &link, wait ? m_timing.margin : m_timing.slice,
+                             abortXid) &&
+            wait) {
+            Decoded<Device_Error> r(xdr(xdr_Device_Error));
+            m_abortRpc->await(abortXid, r.proc, &r.value, deadline, m_timing.slice);
+        }
     }
     if (wait)
-        m_core.await(xid, results, resp, m_clock.now() + m_timing.margin, m_timing.slice);
+        m_core.await(xid, results, resp, deadline, m_timing.slice);
 }
 
 Vxi11Bus::Fault Vxi11Bus::fault(long vxiError, Op op, const std::string &device)
