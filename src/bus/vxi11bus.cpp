@@ -1,6 +1,7 @@
 #include "bus/vxi11bus.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <vector>
 
@@ -41,6 +42,34 @@ constexpr uint32_t DefaultRecvSize = 1024; // the least a gateway must take in o
 template<class F> xdrproc_t xdr(F f) { return reinterpret_cast<xdrproc_t>(f); }
 
 std::string shortWord(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
+
+// rpcgen's decoders of the two replies with variable-length data, but with the length
+// checked against the record before anything is allocated for it. They are called
+// through xdrproc_t, so they have its type, (XDR *, ...), and take the object from there.
+template<class T> T *xdrObject(va_list args)
+{
+    return static_cast<T *>(va_arg(args, void *));
+}
+
+bool_t decodeReadResp(XDR *x, ...)
+{
+    va_list args;
+    va_start(args, x);
+    Device_ReadResp *r = xdrObject<Device_ReadResp>(args);
+    va_end(args);
+    return xdr_Device_ErrorCode(x, &r->error) && xdr_long(x, &r->reason) &&
+           oncrpc::xdrBoundedBytes(x, &r->data.data_val, &r->data.data_len);
+}
+
+bool_t decodeDocmdResp(XDR *x, ...)
+{
+    va_list args;
+    va_start(args, x);
+    Device_DocmdResp *r = xdrObject<Device_DocmdResp>(args);
+    va_end(args);
+    return xdr_Device_ErrorCode(x, &r->error) &&
+           oncrpc::xdrBoundedBytes(x, &r->data_out.data_out_val, &r->data_out.data_out_len);
+}
 
 } // namespace
 
@@ -291,7 +320,7 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
     p.datasize = datasize;
     p.data_in.data_in_len = static_cast<u_int>(in.size());
     p.data_in.data_in_val = in.data();
-    Decoded<Device_DocmdResp> r(xdr(xdr_Device_DocmdResp));
+    Decoded<Device_DocmdResp> r(xdr(decodeDocmdResp));
     const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
                             m_timing.command, p.lid);
     if (o == RpcChannel::Outcome::Refused ||
@@ -538,7 +567,7 @@ int Vxi11Bus::ibrd(int ud, void *buffer, long count)
     p.lid = link->lid;
     p.requestSize = std::min<unsigned long>(static_cast<unsigned long>(count), MaxRequest);
     p.io_timeout = millis(ioTime(*h));
-    Decoded<Device_ReadResp> r(xdr(xdr_Device_ReadResp));
+    Decoded<Device_ReadResp> r(xdr(decodeReadResp));
     if (coreCall(device_read, xdr(xdr_Device_ReadParms), &p, r.proc, &r.value, ioTime(*h),
                  link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();

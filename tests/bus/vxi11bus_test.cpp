@@ -35,7 +35,7 @@ TEST(Vxi11Link, OverTcpAsOnALocalBus)
 // link to `device` alone when one is named.
 struct Fault
 {
-    enum Kind { None, Error, Drop, Silent } kind = None;
+    enum Kind { None, Error, Drop, Silent, Huge } kind = None; // Huge: reads claim 4 GiB
     uint32_t proc = 0;
     int32_t error = 0;
     const char *device = "";
@@ -58,7 +58,7 @@ struct MemoryGateway final : ByteLink
             if (abortChannel) { // a gateway that stopped answering has stopped here too
                 abortedLid = vxi11::decodeLink(*record, call).value();
                 if (fault.kind != Fault::Silent)
-                    held.push_back({call.xid, 0, 0, {}, clock.now()});
+                    held.push_back({call.xid, 0, 0, {}, clock.now(), false});
                 continue;
             }
             const vxi11::Request r = vxi11::decodeCoreArguments(*record, call).value();
@@ -68,7 +68,7 @@ struct MemoryGateway final : ByteLink
             if (!met || fault.kind != Fault::Silent)
                 held.push_back({call.xid, call.proc, r.lid,
                                 met && fault.kind == Fault::Error ? failed(fault.error) : a,
-                                clock.now() + a.hold});
+                                clock.now() + a.hold, met && fault.kind == Fault::Huge});
         }
         return !dropped;
     }
@@ -83,9 +83,10 @@ struct MemoryGateway final : ByteLink
         if (abortAt > 0ns && clock.now() >= abortAt)
             abortAt = {}, owner->requestAbort();
         if (first != held.end() && first->due <= clock.now()) {
-            into += oncrpc::frameRecord(
-                abortChannel ? vxi11::encodeErrorReply(first->xid, 0)
-                             : vxi11::encodeCoreReply(first->xid, first->proc, first->answer, 9));
+            std::string m = abortChannel ? vxi11::encodeErrorReply(first->xid, 0)
+                                         : vxi11::encodeCoreReply(first->xid, first->proc,
+                                                                  first->answer, 9);
+            into += oncrpc::frameRecord(first->huge ? m.replace(32, 4, "\xff\xff\xff\0") : m);
             held.erase(first);
         }
         return !dropped;
@@ -93,7 +94,7 @@ struct MemoryGateway final : ByteLink
     std::string failure() const override { return "the cable was pulled"; }
 
     static vxi11::Answer failed(int32_t error) { return {.error = error, .data = {}}; }
-    struct Held { uint32_t xid, proc; int32_t lid; vxi11::Answer answer; Clock::Duration due; };
+    struct Held { uint32_t xid, proc; int32_t lid; vxi11::Answer answer; Clock::Duration due; bool huge; };
     Vxi11Gateway &gateway;
     ManualClock &clock;
     Fault fault;
@@ -187,6 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"Silent", {F::Silent, device_read}, 'r', 9, 11, Err, gpib::EDVR, 3000, true},
         FaultRow{"SilentForEver", {F::Silent, device_read}, 'r', 9, 0, Err, gpib::EDVR, 10000, true},
         FaultRow{"SilentForLong", {F::Silent, device_readstb}, 'p', 9, 17, Err, gpib::EDVR, 10000, true},
+        FaultRow{"ForgedLength", {F::Huge, device_read}, 'r', 9, 11, Err, gpib::EDVR, 1000, true},
         FaultRow{"AbortedRead", {}, 'a', 2, 0, Err, gpib::EDVR, 100, true},
         FaultRow{"AbortedWhileSilent", {F::Silent, device_read}, 'a', 9, 0, Err, gpib::EDVR,
                  100 + 2000, true}),
