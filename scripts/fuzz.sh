@@ -13,8 +13,9 @@ if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
     exit 2
 fi
 
-# libFuzzer ships in clang's runtime package; g++ brings the C++ library clang uses.
-packages=(cmake make g++ clang-14 libclang-rt-14-dev)
+# libFuzzer ships in clang's runtime package; g++ brings the C++ library clang uses;
+# rpcgen and libtirpc make and run the VXI-11 XDR routines.
+packages=(cmake make g++ clang-14 libclang-rt-14-dev libtirpc-dev rpcsvc-proto)
 
 source "$root/scripts/ensure-packages.sh"
 ensure_packages "${packages[@]}"
@@ -28,7 +29,11 @@ if [ -z "$cxx" ]; then
     exit 1
 fi
 
-CXX=$cxx cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cc=${CC:-}
+if [[ -z $cc || $cc != *clang* ]]; then
+    cc=$(command -v "${cxx/clang++/clang}" || command -v clang-14 || command -v clang || true)
+fi
+CC=$cc CXX=$cxx cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 
 # Leaks count as findings; any sanitizer report stops the run with an error.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace oncrpc {
 
@@ -217,7 +218,12 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
         }
         return r;
     }
-    switch (msg.acpted_rply.ar_stat) {
+    // libtirpc stores any accept status the server sent in the enum, one of no value the
+    // enum has too: read as the number it is.
+    int32_t stat = 0;
+    static_assert(sizeof stat == sizeof msg.acpted_rply.ar_stat);
+    std::memcpy(&stat, &msg.acpted_rply.ar_stat, sizeof stat);
+    switch (stat) {
     case SUCCESS:
         break;
     case PROG_UNAVAIL:
@@ -246,6 +252,21 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
 }
 
 void releaseDecoded(xdrproc_t proc, void *object) { xdr_free(proc, object); }
+
+bool_t xdrBoundedBytes(XDR *x, char **data, u_int *length)
+{
+    if (x->x_op == XDR_DECODE) {
+        // A memory stream counts the bytes it has left in x_handy.
+        const u_int at = XDR_GETPOS(x);
+        u_int claimed = 0;
+        if (!xdr_u_int(x, &claimed))
+            return FALSE;
+        const bool fits = claimed <= x->x_handy;
+        if (!XDR_SETPOS(x, at) || !fits)
+            return FALSE;
+    }
+    return xdr_bytes(x, data, length, ~0u);
+}
 
 std::optional<Call> decodeCallHeader(std::string_view record)
 {

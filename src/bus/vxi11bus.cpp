@@ -1,6 +1,7 @@
 #include "bus/vxi11bus.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <vector>
 
@@ -41,6 +42,34 @@ constexpr uint32_t DefaultRecvSize = 1024; // the least a gateway must take in o
 template<class F> xdrproc_t xdr(F f) { return reinterpret_cast<xdrproc_t>(f); }
 
 std::string shortWord(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
+
+// rpcgen's decoders of the two replies with variable-length data, but with the length
+// checked against the record before anything is allocated for it. They are called
+// through xdrproc_t, so they have its type, (XDR *, ...), and take the object from there.
+template<class T> T *xdrObject(va_list args)
+{
+    return static_cast<T *>(va_arg(args, void *));
+}
+
+bool_t decodeReadResp(XDR *x, ...)
+{
+    va_list args;
+    va_start(args, x);
+    Device_ReadResp *r = xdrObject<Device_ReadResp>(args);
+    va_end(args);
+    return xdr_Device_ErrorCode(x, &r->error) && xdr_long(x, &r->reason) &&
+           oncrpc::xdrBoundedBytes(x, &r->data.data_val, &r->data.data_len);
+}
+
+bool_t decodeDocmdResp(XDR *x, ...)
+{
+    va_list args;
+    va_start(args, x);
+    Device_DocmdResp *r = xdrObject<Device_DocmdResp>(args);
+    va_end(args);
+    return xdr_Device_ErrorCode(x, &r->error) &&
+           oncrpc::xdrBoundedBytes(x, &r->data_out.data_out_val, &r->data_out.data_out_len);
+}
 
 } // namespace
 
@@ -119,9 +148,10 @@ RpcChannel::Outcome Vxi11Bus::coreCall(uint32_t proc, xdrproc_t args, const void
 }
 
 // A call that must not wait longer: the gateway is told to stop it on its abort channel,
-// where it gave one. When the program is ending the answer gets the network margin, so
-// that the gateway is left with nothing running for us; a gateway that stopped answering
-// gets nothing more.
+// where it gave one. When the program is ending, the abort's answer and the call's get
+// one network margin between them, so that the gateway is left with nothing running for
+// us; a gateway that stopped answering has had its whole wait, and its abort is sent
+// without waiting for an answer, which would hold the call past the longest wait.
 void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait)
 {
     if (m_abortPort != 0 && m_openAbort && !m_abortRpc) {
@@ -129,15 +159,20 @@ void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp,
         if (m_abortLink)
             m_abortRpc = std::make_unique<RpcChannel>(*m_abortLink, m_clock, 1024);
     }
+    const Clock::Duration deadline = m_clock.now() + m_timing.margin;
     if (m_abortRpc) {
-        Decoded<Device_Error> r(xdr(xdr_Device_Error));
         Device_Link link = lid;
-        m_abortRpc->call(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort, xdr(xdr_Device_Link),
-                         &link, r.proc, &r.value, m_clock.now() + m_timing.margin,
-                         m_timing.slice);
+        uint32_t abortXid = 0;
+        if (m_abortRpc->send(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort,
+                             xdr(xdr_Device_Link), &link, wait ? m_timing.margin : m_timing.slice,
+                             abortXid) &&
+            wait) {
+            Decoded<Device_Error> r(xdr(xdr_Device_Error));
+            m_abortRpc->await(abortXid, r.proc, &r.value, deadline, m_timing.slice);
+        }
     }
     if (wait)
-        m_core.await(xid, results, resp, m_clock.now() + m_timing.margin, m_timing.slice);
+        m_core.await(xid, results, resp, deadline, m_timing.slice);
 }
 
 Vxi11Bus::Fault Vxi11Bus::fault(long vxiError, Op op, const std::string &device)
@@ -285,7 +320,7 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
     p.datasize = datasize;
     p.data_in.data_in_len = static_cast<u_int>(in.size());
     p.data_in.data_in_val = in.data();
-    Decoded<Device_DocmdResp> r(xdr(xdr_Device_DocmdResp));
+    Decoded<Device_DocmdResp> r(xdr(decodeDocmdResp));
     const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
                             m_timing.command, p.lid);
     if (o == RpcChannel::Outcome::Refused ||
@@ -532,7 +567,7 @@ int Vxi11Bus::ibrd(int ud, void *buffer, long count)
     p.lid = link->lid;
     p.requestSize = std::min<unsigned long>(static_cast<unsigned long>(count), MaxRequest);
     p.io_timeout = millis(ioTime(*h));
-    Decoded<Device_ReadResp> r(xdr(xdr_Device_ReadResp));
+    Decoded<Device_ReadResp> r(xdr(decodeReadResp));
     if (coreCall(device_read, xdr(xdr_Device_ReadParms), &p, r.proc, &r.value, ioTime(*h),
                  link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();

@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
-// wavedial-sim on a loopback port the system chooses, with its trace in a temporary file.
+// wavedial-sim on a loopback port the system chooses, with its trace in a temporary file:
+// a Prologix-compatible controller, or with `service` "--vxi11" a VXI-11 gateway.
 class SimProcess
 {
 public:
-    explicit SimProcess(const QStringList &arguments)
+    explicit SimProcess(const QStringList &arguments, const QString &service = "--listen")
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(WAVEDIAL_SIM_PROGRAM),
-                        QStringList{"--listen", "127.0.0.1:0", "--trace", tracePath()} + arguments);
-        // Its first line names the port: "wavedial-sim listening on 127.0.0.1:PORT".
+                        QStringList{service, "127.0.0.1:0", "--trace", tracePath()} + arguments);
+        // Its first line names the port: "wavedial-sim [VXI-11 gateway] listening on
+        // 127.0.0.1:PORT".
         while (!m_process.canReadLine() && m_process.waitForReadyRead(10'000))
             continue;
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
