@@ -1,47 +1,13 @@
 #include "bus/vxi11bus.h"
 
+#include "bus/vxi11protocol.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <vector>
 
-#include "vxi11.h"
-
 namespace {
-
-// The gateway's error numbers.
-constexpr long ErrNone = 0;
-constexpr long ErrNotAccessible = 3;
-constexpr long ErrInvalidLink = 4;
-constexpr long ErrNotSupported = 8;
-constexpr long ErrLocked = 11;
-constexpr long ErrIoTimeout = 15;
-constexpr long ErrIoError = 17;
-constexpr long ErrInvalidAddress = 21;
-constexpr long ErrAborted = 23;
-
-constexpr long FlagEnd = 8; // device_write: EOI with the last byte
-constexpr long ReasonChr = 2;
-constexpr long ReasonEnd = 4;
-
-// device_docmd commands of a GPIB interface link, and the bus status asked for.
-constexpr long CmdSendCommand = 0x20000;
-constexpr long CmdBusStatus = 0x20001;
-constexpr long CmdRen = 0x20003;
-constexpr long CmdIfc = 0x20010;
-constexpr uint16_t StatusNdac = 3;
-constexpr uint16_t StatusBusAddress = 8;
-constexpr char Unlisten = 0x3F;
-constexpr char Untalk = 0x5F;
-
-// A read asks for 1 MiB at most; a record may hold that and its headers.
-constexpr unsigned long MaxRequest = 1UL << 20;
-constexpr size_t MaxRecord = MaxRequest + 1024;
-constexpr uint32_t DefaultRecvSize = 1024; // the least a gateway must take in one write
-
-template<class F> xdrproc_t xdr(F f) { return reinterpret_cast<xdrproc_t>(f); }
-
-std::string shortWord(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
 
 // rpcgen's decoders of the two replies with variable-length data, but with the length
 // checked against the record before anything is allocated for it. They are called
@@ -61,6 +27,11 @@ bool_t decodeReadResp(XDR *x, ...)
            oncrpc::xdrBoundedBytes(x, &r->data.data_val, &r->data.data_len);
 }
 
+
+} // namespace
+
+namespace vxi11client {
+
 bool_t decodeDocmdResp(XDR *x, ...)
 {
     va_list args;
@@ -71,7 +42,9 @@ bool_t decodeDocmdResp(XDR *x, ...)
            oncrpc::xdrBoundedBytes(x, &r->data_out.data_out_val, &r->data_out.data_out_len);
 }
 
-} // namespace
+} // namespace vxi11client
+
+using namespace vxi11client;
 
 Vxi11Bus::Vxi11Bus(std::unique_ptr<ByteLink> core, Clock &clock, std::string interfaceName,
                    AbortOpener openAbort, const Vxi11Timing &timing)
@@ -272,195 +245,6 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
         return std::nullopt;
     }
     return link;
-}
-
-bool Vxi11Bus::start(std::string &why)
-{
-    long error = ErrNone;
-    m_interfaceLink = createLink(m_interface, error);
-    if (m_lost) {
-        why = "it did not answer the link to " + m_interface + ": " + m_coreLink->failure();
-        return false;
-    }
-    if (!m_interfaceLink)
-        return true; // bus-level calls are then done through the instruments' links
-    // A client that holds the interface locked would refuse everything we send.
-    Device_LockParms lock{m_interfaceLink->lid, 0, 0};
-    Decoded<Device_Error> r(xdr(xdr_Device_Error));
-    const auto out = coreCall(device_lock, xdr(xdr_Device_LockParms), &lock, r.proc, &r.value,
-                              m_timing.command, m_interfaceLink->lid);
-    if (out == RpcChannel::Outcome::Done && r.value.error == ErrLocked) {
-        why = "its interface " + m_interface +
-              " is locked by another client (VXI-11 error 11, device locked by another link)";
-        return false;
-    }
-    if (out == RpcChannel::Outcome::Done && r.value.error == ErrNone) {
-        Device_Link link = m_interfaceLink->lid;
-        Decoded<Device_Error> u(xdr(xdr_Device_Error));
-        coreCall(device_unlock, xdr(xdr_Device_Link), &link, u.proc, &u.value, m_timing.command,
-                 link);
-    }
-    if (m_lost) {
-        why = "it did not answer: " + m_coreLink->failure();
-        return false;
-    }
-    return true;
-}
-
-Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, std::string *out)
-{
-    if (!m_interfaceLink || m_docmdUnsupported.count(cmd))
-        return Docmd::Unsupported;
-    std::string in(data);
-    Device_DocmdParms p{};
-    p.lid = m_interfaceLink->lid;
-    p.io_timeout = millis(m_timing.command);
-    p.cmd = cmd;
-    p.network_order = TRUE;
-    p.datasize = datasize;
-    p.data_in.data_in_len = static_cast<u_int>(in.size());
-    p.data_in.data_in_val = in.data();
-    Decoded<Device_DocmdResp> r(xdr(decodeDocmdResp));
-    const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
-                            m_timing.command, p.lid);
-    if (o == RpcChannel::Outcome::Refused ||
-        (o == RpcChannel::Outcome::Done && r.value.error == ErrNotSupported)) {
-        // Gateways implement these commands each on its own: REN may be missing
-        // where the listener search works.
-        m_docmdUnsupported.insert(cmd);
-        return Docmd::Unsupported;
-    }
-    if (o != RpcChannel::Outcome::Done || r.value.error != ErrNone)
-        return Docmd::Failed;
-    if (out)
-        out->assign(r.value.data_out.data_out_val, r.value.data_out.data_out_len);
-    return Docmd::Done;
-}
-
-void Vxi11Bus::SendIFC(int board)
-{
-    if (!boardCallAllowed(board))
-        return;
-    if (m_lost) {
-        linkFailed();
-        return;
-    }
-    // A gateway without an interface link pulses IFC itself when it starts.
-    if (docmd(CmdIfc, {}, 0, nullptr) == Docmd::Failed) {
-        linkFailed();
-        return;
-    }
-    done(0);
-}
-
-int Vxi11Bus::ibsre(int board, int value)
-{
-    if (board != 0)
-        return failed(gpib::ENEB);
-    if (m_lost)
-        return linkFailed();
-    const bool on = value != 0;
-    m_remote = false;
-    switch (docmd(CmdRen, shortWord(on ? 1 : 0), 2, nullptr)) {
-    case Docmd::Done:
-        return done(0); // REN is on the bus: instruments go remote as they are addressed
-    case Docmd::Failed:
-        return linkFailed();
-    case Docmd::Unsupported:
-        break;
-    }
-    // Without the interface: each instrument's link goes remote, now and when it is made.
-    m_remote = on;
-    for (const auto &[pad, link] : m_remote ? m_links : std::map<int, Link>()) {
-        remote(link.lid);
-        if (m_lost)
-            return linkFailed();
-    }
-    return done(0);
-}
-
-// On the interface link: address the one listener, with the controller as talker, and
-// see whether anybody holds NDAC. nullopt when the gateway failed; `unsupported` when it
-// has no such commands.
-std::optional<int> Vxi11Bus::listenerByNdac(int pad, int controller, bool &unsupported)
-{
-    const std::string addressing = {Unlisten, static_cast<char>(0x40 | controller),
-                                    static_cast<char>(0x20 | pad)};
-    std::string status;
-    Docmd d = docmd(CmdSendCommand, addressing, 1, nullptr);
-    if (d == Docmd::Done)
-        d = docmd(CmdBusStatus, shortWord(StatusNdac), 2, &status);
-    unsupported = d == Docmd::Unsupported;
-    if (d != Docmd::Done || status.size() < 2)
-        return std::nullopt;
-    return (static_cast<unsigned char>(status[0]) << 8) | static_cast<unsigned char>(status[1]);
-}
-
-// Without the interface: a listener is one that answers a short serial poll. A link made
-// for the poll alone is given up again when nobody answered.
-std::optional<bool> Vxi11Bus::probe(int pad)
-{
-    const bool had = m_links.count(pad) != 0;
-    const std::optional<Link> link = deviceLink(pad);
-    if (!link)
-        return m_lost ? std::nullopt : std::optional<bool>(false);
-    Device_GenericParms g{link->lid, 0, 0, millis(m_timing.probe)};
-    Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
-    const auto o = coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value,
-                            m_timing.probe, link->lid);
-    if (m_lost)
-        return std::nullopt;
-    const bool answered = o == RpcChannel::Outcome::Done && r.value.error == ErrNone;
-    if (!answered && !had) {
-        destroyLink(link->lid);
-        m_links.erase(pad);
-    }
-    if (m_lost)
-        return std::nullopt;
-    return answered;
-}
-
-void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit)
-{
-    if (!listenerSearchAllowed(board, addressList, resultList, limit))
-        return;
-    if (m_lost) {
-        linkFailed();
-        return;
-    }
-    int controller = 0;
-    std::string own;
-    bool unsupported = docmd(CmdBusStatus, shortWord(StatusBusAddress), 2, &own) ==
-                       Docmd::Unsupported;
-    if (own.size() >= 2)
-        controller = static_cast<unsigned char>(own[1]) & 0x1F;
-    std::vector<uint16_t> found;
-    for (const uint16_t *a = addressList; *a != gpib::NOADDR && !m_lost; ++a) {
-        const int pad = *a & 0xFF;
-        if ((*a >> 8) != 0 || pad > MaxPad)
-            continue; // the links address no secondary addresses
-        bool present = pad == 0; // the interface itself listens at its own address 0
-        if (pad != 0 && !unsupported) {
-            const std::optional<int> ndac = listenerByNdac(pad, controller, unsupported);
-            present = ndac && *ndac != 0;
-        }
-        if (pad != 0 && unsupported)
-            present = probe(pad).value_or(false);
-        if (present)
-            found.push_back(*a);
-    }
-    if (!unsupported)
-        docmd(CmdSendCommand, std::string{Unlisten, Untalk}, 1, nullptr);
-    if (m_lost) {
-        linkFailed();
-        return;
-    }
-    // Nobody but the interface: the vendor's driver calls that a bus error.
-    if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; })) {
-        failed(gpib::EBUS);
-        return;
-    }
-    deliverListeners(found, resultList, limit);
 }
 
 int Vxi11Bus::ibclr(int ud)
