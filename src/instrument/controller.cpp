@@ -143,10 +143,13 @@ void Controller::SaveSettings()
     if (m_closed)
         return;
     // What is stored is the instrument's state, not edits that were never applied.
+    // Counted, not flagged: a save the user starts while this one waits on the bus must not
+    // hide this one's failures.
+    const unsigned failedBefore = m_failedQueries;
     ReadAllSettings();
-    // Closed while reading: the reads after the close came back empty, and storing them
-    // would overwrite the settings saved at exit with zeros.
-    if (m_closed)
+    // A read that failed (its box has said why), or the window closed while reading, leaves
+    // empty fields behind: storing them would overwrite the saved set with zeros.
+    if (m_closed || m_failedQueries != failedBefore)
         return;
     const SettingsSnapshot s = settings();
     const std::string sec = section();

@@ -141,4 +141,5 @@ private:
     bool m_startupRunning = false;
     bool m_unloaded = false;
     bool m_closed = false;
+    unsigned m_failedQueries = 0; // queries that came back empty
 };

@@ -44,7 +44,12 @@ std::string Controller::Query(const std::string &query)
         return {};
     // The window may close while the instrument prepares its answer (the wait lets the
     // close in): then nobody reads it, and no "I/O Error" box speaks of a lost reply.
-    return m_gpib.QueryInstrument(m_gpib.DeviceHandle, query, [this] { return !m_closed; });
+    std::string reply =
+        m_gpib.QueryInstrument(m_gpib.DeviceHandle, query, [this] { return !m_closed; });
+    // Every answer the instruments give has text: an empty one is a query that failed.
+    if (reply.empty())
+        ++m_failedQueries;
+    return reply;
 }
 
 void Controller::ReadAmplitude()

@@ -92,6 +92,21 @@ TEST(Options, EachModelKeepsItsOwnAndSavesAndOptionsOutliveTheRun)
     EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll().contains("[Settings%5CPFG5105]"));
 }
 
+TEST(SavedSettings, AReadBackThatFailsStoresNothing)
+{
+    for (const bool earlier : {true, false}) {
+        Session s;
+        s.startUp();
+        s.put(earlier ? Saved : Pairs{});
+        s.unplug(); // every query now fails with a box
+        s.boxes.answers.assign(6, MessageBoxService::Answer::Ok);
+        s.c.SaveSettings();
+        EXPECT_EQ(s.stored("Amplitude"), earlier ? "3" : "(missing)");
+        EXPECT_EQ(s.stored("Saved Exist"), earlier ? "True" : "(missing)");
+        EXPECT_FALSE(s.boxes.boxes.empty());
+    }
+}
+
 TEST(SavedSettings, LoadingFillsTheWindowAsksOnlyForTheOutputAndMarksNothing)
 {
     const std::string line = "AMPL 2;OFFS 0;FREQ 1000E+0;FUNC SINE;SYM 50";
