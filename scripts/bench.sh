@@ -17,6 +17,8 @@ cpu_us() { # cpu_us BINARY NAME
 roundtrip=$(cpu_us "$build/bench/bench_gpib" "CommandAndQueryRoundTrip/traced:1")
 enter=$(cpu_us "$build/bench/bench_window" EnterCommit)
 apply=$(cpu_us "$build/bench/bench_window" Apply)
+vxi11=$(cpu_us "$build/bench/bench_network" Vxi11QueryRoundTrip)
+prologix=$(cpu_us "$build/bench/bench_network" PrologixQueryRoundTrip)
 delay=$("$build/bench/bench_delay" 3 | awk '$1 == "delay_cpu_percent" { print $2 }')
 
 # The real program with its window open on a virtual X server: idle processor time and
@@ -45,6 +47,8 @@ table=$(
 | Benchmark | Result | Target |
 |---|---|---|
 | one command plus one query round trip on the simulated bus, through the wrappers | ${roundtrip} µs | under 100 µs |
+| one query round trip through a VXI-11 gateway (wavedial-sim on loopback), own time | ${vxi11} µs | under 1 ms |
+| one query round trip through a Prologix controller (wavedial-sim on loopback), own time | ${prologix} µs | under 1 ms |
 | Enter commit of one field, through to the bus, waits skipped | ${enter} µs | under 1 ms |
 | Apply of the whole line, through to the bus, waits skipped | ${apply} µs | under 1 ms |
 | processor time of a 1 s wait (\`Delay\`) | ${delay} % of one core | under 2 % |
