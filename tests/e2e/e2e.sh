@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end: the real program on a real X display (Xvfb), driven by keys and clicks through
 # the X server; what crossed the bus is read from the simulated bus's trace. Exits 77
-# (skipped) only where no X server starts. Usage: e2e.sh WAVEDIAL SCENARIO [SCREENSHOT_DIR]
+# (skipped) only where no X server starts. Usage: e2e.sh WAVEDIAL SCENARIO [SCREENSHOT_DIR];
+# E2E_SIM names wavedial-sim for the scenarios through a LAN/GPIB gateway (vxi11-*).
 set -u
-bin=$1 scenario=$2 shots=${3:-}
+bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-}
 work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 skip() { echo "SKIP: $*"; exit 77; }
@@ -39,24 +40,35 @@ shot() { # shot WINDOW NAME: a screenshot, when asked for
     [ -n "$shots" ] && [ -n "$2" ] && command -v import >/dev/null || return 0
     mkdir -p "$shots" && import -window "$1" "$shots/$2.png"
 }
-# open LISTENERS: starts on the simulated bus with these (MODEL@ADDRESS,...) and waits for
-# the last one's main window and the end of its start-up, the read-back of the output state.
+# gateway LISTENERS [OPTION...]: wavedial-sim as a VXI-11 gateway to these on a free port,
+# its trace into the trace; the program's bus for it in $bus
+gateway() {
+    [ -x "$sim" ] || fail "E2E_SIM names no wavedial-sim: '$sim'"
+    "$sim" --vxi11 127.0.0.1:0 --trace "$trace" "${@:2}" "$1" >"$work/sim.log" 2>&1 &
+    wait_until 10 grep -q listening "$work/sim.log" || fail "no gateway: $(cat "$work/sim.log")"
+    bus=vxi11:$(sed -n '1s/.* //p' "$work/sim.log")
+}
+# open LISTENERS [BUS]: starts with these (MODEL@ADDRESS,...) on the simulated bus, or behind
+# BUS, and waits for the first generator's main window and the end of its start-up, the
+# read-back of the output state.
 open() {
-    start "sim:$1"
-    model=${1##*,} && addr=${model#*@} && model=${model%@*}
+    start "${2:-sim:$1}"
+    model=$(grep -oE '[A-Z]*FG[0-9]+@[0-9]+' <<<"$1" | head -1)
+    addr=${model#*@} && model=${model%@*}
     window "Wavedial $model, v1.31 / QW" && wid=$win
     eval "$(xdotool getwindowgeometry --shell "$wid")"
     menu=$((HEIGHT - 421)) # the client area (225 x 421) lies below the menu bar
     expect "read $addr OUT OFF"
 }
+shown() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -qx "$2"; }
 box() { # box TITLE KEY [SHOT]: answers the window with this title with a key; it must close
     window "$1"; shot "$win" "${3:-}"; xdotool key "$2"
-    wait_until 10 not xdotool search --onlyvisible --name "^$1\$" >/dev/null || fail "'$1' stays"
+    wait_until 10 not shown "$1" "$win" || fail "'$1' stays" # the next may have its title
     [ -z "$wid" ] || focus "$wid"
 }
 # Centres of controls in the client area, in pixels; the "Settings" frame starts at (8, 8).
 declare -A at=([Amplitude]="150 39" [Button_Apply]="158 300" [Button_ToggleOutput]="112 396"
-    [Button_SaveSettings]="66 336")
+    [Button_SaveSettings]="66 336" [Square]="90 126")
 ui() { # ui STEP...: click:NAME, dclick:NAME (a double click empties a field), type:TEXT or keys
     local step x y n
     for step; do
@@ -70,6 +82,10 @@ ui() { # ui STEP...: click:NAME, dclick:NAME (a double click empties a field), t
     done
 }
 quit() { focus "$wid"; xdotool key alt+x; ended; }
+lost() { # quit where the bus is gone: the exit's "OUT OFF" fails in its box
+    focus "$wid" && wid="" && xdotool key alt+x; box "GPIB ERROR # 0" Return; ended
+    [ "$status" -eq 0 ] || fail "exit status $status: $(tail -5 "$work/program.log")"
+}
 
 # --- What reached the bus ---
 found() { # found LINE...: these lines, in order after the mark; the last one's number in $last
@@ -85,7 +101,8 @@ expect() {
     ((!exact || last - mark == $#)) || fail "more than '$*' crossed the bus"
     mark=$last
 }
-quiet() { sleep 0.5 && [ "$(wc -l <"$trace")" -eq "$mark" ] || fail "$1"; } # nothing after the mark
+still() { [ "$(wc -l <"$trace")" -eq "$mark" ] || fail "$1"; } # nothing after the mark
+quiet() { sleep 0.5 && still "$1"; } # nor in the next half second
 
 # --- Scenarios; the main window is left with Alt+X after each ---
 case "$scenario" in
@@ -142,6 +159,37 @@ no-supported-model)
     start "sim:OTHER@3"
     box "Error" Return; ended
     tail -1 "$trace" | grep -q '^read 3 ID ' || fail "more than its identity was asked" ;;
+vxi11-start)
+    # Through the gateway, start-up, Apply and Refresh cross the bus as on the built-in one.
+    for via in sim gateway; do
+        [ $via = sim ] || gateway FG5010@5,AFG5102@9
+        open FG5010@5,AFG5102@9 "${bus:-}"
+        ui click:Square click:Button_Apply # Alt+Q clicks 100 ms later: Apply would still be off
+        expect -x "clear 5" "write 5 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50"
+        ui alt+r; expect "write 5 FUNC?" "read 5 FUNC SQUARE" "read 5 OUT OFF"
+        head -n "$mark" "$trace" >"$work/$via"; [ $via = gateway ] || quit
+    done
+    diff "$work/sim" "$work/gateway" || fail "the gateway's trace differs from the built-in bus's" ;;
+vxi11-late)
+    # The read-back's first reply comes later than the program waits: its box, then the bus
+    # is gone and each later query says so in its own; the window still takes keys.
+    gateway FG5010@5 --fault delay:6000 --fault-on device_read --fault-after 90 # after start-up
+    open FG5010@5 "$bus"
+    ui alt+r; expect -x "write 5 AMPL?" "read 5 AMPL 1.00E+0" # the reply is traced, then held
+    box "I/O Error" Return
+    for _ in OFFS FUNC FREQ SYM OUT; do box "GPIB ERROR # 0" Return; done
+    ui alt+a; box "About Wavedial" Escape
+    still "something crossed the bus after the late reply"
+    lost ;;
+vxi11-drop)
+    # The gateway closes the connection at the first call after start-up: Apply's line fails
+    # in its box, and Apply stays enabled for the next try, which fails at once the same way.
+    gateway FG5010@5 --fault drop --fault-after 90 # start-up makes 90 calls
+    open FG5010@5 "$bus"
+    ui click:Square
+    for _ in 1 2; do ui click:Button_Apply; box "GPIB ERROR # 0" Return; done
+    still "something crossed the bus after the drop"
+    lost ;;
 *) echo "unknown scenario $scenario" && exit 2 ;;
 esac; ran=1 # bash drops the whole command on an expansion error: that must not pass
 [ -n "${ran:-}" ] || fail "the scenario broke off"
