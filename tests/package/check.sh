@@ -71,6 +71,8 @@ done
 check "desktop-file-validate" quiet desktop-file-validate "$work/root/usr/share/applications/$id.desktop"
 check "appstreamcli validate" quiet appstreamcli validate --no-net \
     "$work/root/usr/share/metainfo/$id.metainfo.xml"
+# The metainfo with the desktop entry and the icons it leads to, as a software centre sees them.
+check "appstreamcli validate-tree" quiet appstreamcli validate-tree --no-net "$work/root"
 # Lintian's errors and warnings (E: and W:); its notes (I:, P:) are advice.
 check "lintian" quiet lintian --fail-on error,warning "$deb"
 
