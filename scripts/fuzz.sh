@@ -33,7 +33,7 @@ cc=${CC:-}
 if [[ -z $cc || $cc != *clang* ]]; then
     cc=$(command -v "${cxx/clang++/clang}" || command -v clang-14 || command -v clang || true)
 fi
-CC=$cc CXX=$cxx cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CC=$cc CXX=$cxx cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVEDIAL_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 
 # Leaks count as findings; any sanitizer report stops the run with an error.

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 packages=(cmake make g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-dejavu-core qt6-serialport-dev libtirpc-dev rpcsvc-proto)
+          fonts-dejavu-core qt6-serialport-dev qt6-svg-dev libtirpc-dev rpcsvc-proto)
 # What a caller needs besides the build (the tests' X server, for example).
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")
@@ -16,5 +16,6 @@ packages+=("${extra[@]}")
 source "$root/scripts/ensure-packages.sh"
 ensure_packages "${packages[@]}"
 
-cmake -S "$root" -B "$build" "$@"
+# Warnings stop our own builds; a build without this script keeps them as warnings.
+cmake -S "$root" -B "$build" -DWAVEDIAL_WERROR=ON "$@"
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"

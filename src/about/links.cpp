@@ -27,8 +27,11 @@ bool OpenEmail(ShellService &shell, const std::string &EmailAddress, const std::
         link.insert(0, MailScheme);
     if (!Subject.empty())
         link += "?subject=" + Subject;
-    if (!Body.empty())
-        link += (Subject.empty() ? "?" : "&") + std::string("body=") + Body;
+    if (!Body.empty()) {
+        link += Subject.empty() ? '?' : '&';
+        link += "body=";
+        link += Body;
+    }
     shell.open(link);
     return true;
 }

@@ -8,12 +8,9 @@
 #include <cmath>
 #include <numbers>
 
-QPixmap programIconPixmap(int size)
+void paintProgramIcon(QPainter &p, double size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-
-    QPainter p(&pixmap);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
     // Draw on a 32-unit grid; every size scales the same drawing.
     p.scale(size / 32.0, size / 32.0);
@@ -47,6 +44,15 @@ QPixmap programIconPixmap(int size)
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(200, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(wave);
+    p.restore();
+}
+
+QPixmap programIconPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    paintProgramIcon(p, size);
     p.end();
     return pixmap;
 }

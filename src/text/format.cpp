@@ -151,7 +151,7 @@ std::string FormatNumber(float value, float formatCode)
         // " .25" becomes " 0.25". Testing the text rather than |value| < 1 leaves the
         // exponent form of tiny values (" 1.5E-05") alone.
         if (text.size() > 1 && text[1] == '.') {
-            text.insert(1, "0");
+            text.insert(text.begin() + 1, '0');
         }
         return text;
     }

@@ -192,8 +192,10 @@ TEST(Prologix, FindsListenersByAskingOrByProbing)
         c.driver.FindLstn(0, all, results, 4);
         EXPECT_EQ(c.error(), error);
         std::string seen = "0";
-        for (size_t i = 1; i < results.size() && results[i]; ++i)
-            seen += " " + std::to_string(results[i]);
+        for (size_t i = 1; i < results.size() && results[i]; ++i) {
+            seen += ' ';
+            seen += std::to_string(results[i]);
+        }
         EXPECT_EQ(seen, found);
         EXPECT_DOUBLE_EQ(c.ms(), ms);
         // An address the search found silent has no listener to write to.

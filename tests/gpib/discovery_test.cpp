@@ -12,7 +12,13 @@ using Answer = MessageBoxService::Answer;
 
 std::string others(int first, int last)
 {
-    return "OTHER@" + std::to_string(first) + (first < last ? "," + others(first + 1, last) : "");
+    std::string list = "OTHER@";
+    list += std::to_string(first);
+    if (first < last) {
+        list += ',';
+        list += others(first + 1, last);
+    }
+    return list;
 }
 
 int16_t find(GpibModule &g, std::string query, std::string expected)

@@ -68,8 +68,11 @@ struct Bench
     explicit Bench(Vxi11Faults faults = {}) : server(bus, clock, faults)
     {
         populateSimBus(bus, *parseSimListeners("MUTE@2,FG5010@5"));
-        bus.setTraceSink(
-            [this](std::string_view l) { trace += (trace.empty() ? "" : "|") + std::string(l); });
+        bus.setTraceSink([this](std::string_view l) {
+            if (!trace.empty())
+                trace += '|';
+            trace += l;
+        });
         EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     }
     struct Host
@@ -175,11 +178,16 @@ struct Bench
                     bytes ? QByteArray(in.data(), std::min<qsizetype>(v, in.size())) : "";
                 in = in.substr(bytes ? (v + 3) / 4 * 4 : 0);
                 h.lid = f == 'l' ? static_cast<int32_t>(v) : h.lid;
-                out += f == 'n'                              ? " " + std::to_string(v)
-                       : f == 'a' && v != server.abortPort() ? " abort port?"
-                                                             : "";
-                out +=
-                    f == 'o' || !b.isEmpty() ? " " + (f == 'o' ? b : b.toHex()).toStdString() : "";
+                if (f == 'n') {
+                    out += ' ';
+                    out += std::to_string(v);
+                } else if (f == 'a' && v != server.abortPort()) {
+                    out += " abort port?";
+                }
+                if (f == 'o' || !b.isEmpty()) {
+                    out += ' ';
+                    out += (f == 'o' ? b : b.toHex()).toStdString();
+                }
             }
             return in.empty() ? out : "malformed";
         } catch (const std::out_of_range &) {
