@@ -5,7 +5,6 @@ include(GNUInstallDirs)
 
 # The desktop entry, the icon and the metainfo share one reverse-DNS name, so that
 # desktops and software centres tie them together.
-set(WAVEDIAL_APP_ID org.example.wavedial)
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(generated ${PROJECT_BINARY_DIR}/packaging)
 # Lower case, as the package is named: the doc folder must match it.

@@ -55,6 +55,8 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(AppTitle));
+    // Wayland compositors find the window's icon and menu entry by this name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(AppId));
     QApplication::setWindowIcon(programIcon());
 
     QtMessageBox boxes;
