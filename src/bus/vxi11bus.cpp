@@ -151,22 +151,22 @@ void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp,
 Vxi11Bus::Fault Vxi11Bus::fault(long vxiError, Op op, const std::string &device)
 {
     switch (vxiError) {
-    case ErrIoTimeout:
-    case ErrAborted:
+    case vxi11::IoTimeout:
+    case vxi11::Aborted:
         return {gpib::ERR | gpib::TIMO, gpib::EABO};
-    case ErrIoError:
+    case vxi11::IoError:
         // Nobody took the bytes: on the bus, a write with no listener.
         return {gpib::ERR, op == Op::Read ? gpib::EABO : gpib::ENOL};
-    case ErrNotAccessible:
+    case vxi11::DeviceNotAccessible:
         return {gpib::ERR, gpib::ENOL};
-    case ErrInvalidAddress:
+    case vxi11::InvalidAddress:
         return {gpib::ERR, gpib::EARG};
-    case ErrNotSupported:
+    case vxi11::NotSupported:
         return {gpib::ERR, gpib::ECAP};
-    case ErrInvalidLink:
+    case vxi11::InvalidLink:
         lose();
         return {gpib::ERR, gpib::EDVR};
-    case ErrLocked:
+    case vxi11::Locked:
         if (m_notice)
             m_notice("The gateway's device " + device +
                      " is locked by another client (VXI-11 error 11); it stays unusable "
@@ -189,15 +189,15 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::createLink(const std::string &device, lo
     const auto out = coreCall(create_link, xdr(xdr_Create_LinkParms), &p, r.proc, &r.value,
                               m_timing.command, 0);
     if (out == RpcChannel::Outcome::Refused) {
-        error = ErrNotSupported;
+        error = vxi11::NotSupported;
         return std::nullopt;
     }
     if (out != RpcChannel::Outcome::Done) {
-        error = ErrInvalidLink;
+        error = vxi11::InvalidLink;
         return std::nullopt;
     }
     error = r.value.error;
-    if (error != ErrNone)
+    if (error != vxi11::NoError)
         return std::nullopt;
     if (m_abortPort == 0)
         m_abortPort = r.value.abortPort;
@@ -230,7 +230,7 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
     }
     if (const auto it = m_links.find(pad); it != m_links.end())
         return it->second;
-    long error = ErrNone;
+    long error = vxi11::NoError;
     const std::optional<Link> link = createLink(deviceName(pad), error);
     if (!link) {
         const Fault f = fault(error, Op::Other, deviceName(pad));
@@ -260,7 +260,7 @@ int Vxi11Bus::ibclr(int ud)
     if (coreCall(device_clear, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
                  link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();
-    if (r.value.error != ErrNone) {
+    if (r.value.error != vxi11::NoError) {
         const Fault f = fault(r.value.error, Op::Other, deviceName(h->pad));
         return done(f.status, f.error);
     }
@@ -280,7 +280,7 @@ int Vxi11Bus::ibrsp(int ud, char *statusByte)
     if (coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
                  link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();
-    if (r.value.error != ErrNone) {
+    if (r.value.error != vxi11::NoError) {
         const Fault f = fault(r.value.error, Op::Read, deviceName(h->pad));
         return done(f.status, f.error);
     }
@@ -318,7 +318,7 @@ int Vxi11Bus::ibwrt(int ud, const void *buffer, long count)
         Device_WriteParms p{};
         p.lid = link->lid;
         p.io_timeout = millis(ioTime(*h));
-        p.flags = last && h->eot ? FlagEnd : 0;
+        p.flags = last && h->eot ? vxi11::EndFlag : 0;
         p.data.data_len = static_cast<u_int>(n);
         p.data.data_val = const_cast<char *>(bytes + sent);
         Decoded<Device_WriteResp> r(xdr(xdr_Device_WriteResp));
@@ -329,7 +329,7 @@ int Vxi11Bus::ibwrt(int ud, const void *buffer, long count)
         // cannot be followed any further.
         const size_t took = std::min<size_t>(static_cast<size_t>(r.value.size), n);
         sent += took;
-        if (r.value.error != ErrNone) {
+        if (r.value.error != vxi11::NoError) {
             const Fault f = fault(r.value.error, Op::Write, deviceName(h->pad));
             return done(f.status, f.error, static_cast<int>(sent));
         }
@@ -359,12 +359,12 @@ int Vxi11Bus::ibrd(int ud, void *buffer, long count)
     const size_t n = std::min<size_t>(r.value.data.data_len, p.requestSize);
     if (n > 0)
         std::memcpy(buffer, r.value.data.data_val, n);
-    if (r.value.error != ErrNone) {
+    if (r.value.error != vxi11::NoError) {
         const Fault f = fault(r.value.error, Op::Read, deviceName(h->pad));
         return done(f.status, f.error, static_cast<int>(n));
     }
     // The message ended with EOI (or the end character, which the vendor's driver also
     // shows as END); a full buffer alone is no end.
-    const bool ended = (r.value.reason & (ReasonEnd | ReasonChr)) != 0 && n == r.value.data.data_len;
+    const bool ended = (r.value.reason & (vxi11::ReasonEnd | vxi11::ReasonTermChar)) != 0 && n == r.value.data.data_len;
     return done(ended ? gpib::END : 0, 0, static_cast<int>(n));
 }

@@ -11,7 +11,7 @@ using namespace vxi11client;
 
 bool Vxi11Bus::start(std::string &why)
 {
-    long error = ErrNone;
+    long error = vxi11::NoError;
     m_interfaceLink = createLink(m_interface, error);
     if (m_lost) {
         why = "it did not answer the link to " + m_interface + ": " + m_coreLink->failure();
@@ -24,12 +24,12 @@ bool Vxi11Bus::start(std::string &why)
     Decoded<Device_Error> r(xdr(xdr_Device_Error));
     const auto out = coreCall(device_lock, xdr(xdr_Device_LockParms), &lock, r.proc, &r.value,
                               m_timing.command, m_interfaceLink->lid);
-    if (out == RpcChannel::Outcome::Done && r.value.error == ErrLocked) {
+    if (out == RpcChannel::Outcome::Done && r.value.error == vxi11::Locked) {
         why = "its interface " + m_interface +
               " is locked by another client (VXI-11 error 11, device locked by another link)";
         return false;
     }
-    if (out == RpcChannel::Outcome::Done && r.value.error == ErrNone) {
+    if (out == RpcChannel::Outcome::Done && r.value.error == vxi11::NoError) {
         Device_Link link = m_interfaceLink->lid;
         Decoded<Device_Error> u(xdr(xdr_Device_Error));
         coreCall(device_unlock, xdr(xdr_Device_Link), &link, u.proc, &u.value, m_timing.command,
@@ -59,13 +59,13 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
     const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
                             m_timing.command, p.lid);
     if (o == RpcChannel::Outcome::Refused ||
-        (o == RpcChannel::Outcome::Done && r.value.error == ErrNotSupported)) {
+        (o == RpcChannel::Outcome::Done && r.value.error == vxi11::NotSupported)) {
         // Gateways implement these commands each on its own: REN may be missing
         // where the listener search works.
         m_docmdUnsupported.insert(cmd);
         return Docmd::Unsupported;
     }
-    if (o != RpcChannel::Outcome::Done || r.value.error != ErrNone)
+    if (o != RpcChannel::Outcome::Done || r.value.error != vxi11::NoError)
         return Docmd::Failed;
     if (out)
         out->assign(r.value.data_out.data_out_val, r.value.data_out.data_out_len);
@@ -81,7 +81,7 @@ void Vxi11Bus::SendIFC(int board)
         return;
     }
     // A gateway without an interface link pulses IFC itself when it starts.
-    if (docmd(CmdIfc, {}, 0, nullptr) == Docmd::Failed) {
+    if (docmd(vxi11::CmdIfc, {}, 0, nullptr) == Docmd::Failed) {
         linkFailed();
         return;
     }
@@ -96,7 +96,7 @@ int Vxi11Bus::ibsre(int board, int value)
         return linkFailed();
     const bool on = value != 0;
     m_remote = false;
-    switch (docmd(CmdRen, shortWord(on ? 1 : 0), 2, nullptr)) {
+    switch (docmd(vxi11::CmdRen, shortWord(on ? 1 : 0), 2, nullptr)) {
     case Docmd::Done:
         return done(0); // REN is on the bus: instruments go remote as they are addressed
     case Docmd::Failed:
@@ -122,9 +122,9 @@ std::optional<int> Vxi11Bus::listenerByNdac(int pad, int controller, bool &unsup
     const std::string addressing = {Unlisten, static_cast<char>(0x40 | controller),
                                     static_cast<char>(0x20 | pad)};
     std::string status;
-    Docmd d = docmd(CmdSendCommand, addressing, 1, nullptr);
+    Docmd d = docmd(vxi11::CmdSendCommand, addressing, 1, nullptr);
     if (d == Docmd::Done)
-        d = docmd(CmdBusStatus, shortWord(StatusNdac), 2, &status);
+        d = docmd(vxi11::CmdBusStatus, shortWord(StatusNdac), 2, &status);
     unsupported = d == Docmd::Unsupported;
     if (d != Docmd::Done || status.size() < 2)
         return std::nullopt;
@@ -145,7 +145,7 @@ std::optional<bool> Vxi11Bus::probe(int pad)
                             m_timing.probe, link->lid);
     if (m_lost)
         return std::nullopt;
-    const bool answered = o == RpcChannel::Outcome::Done && r.value.error == ErrNone;
+    const bool answered = o == RpcChannel::Outcome::Done && r.value.error == vxi11::NoError;
     if (!answered && !had) {
         destroyLink(link->lid);
         m_links.erase(pad);
@@ -165,7 +165,7 @@ void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *result
     }
     int controller = 0;
     std::string own;
-    bool unsupported = docmd(CmdBusStatus, shortWord(StatusBusAddress), 2, &own) ==
+    bool unsupported = docmd(vxi11::CmdBusStatus, shortWord(StatusBusAddress), 2, &own) ==
                        Docmd::Unsupported;
     if (own.size() >= 2)
         controller = static_cast<unsigned char>(own[1]) & 0x1F;
@@ -185,7 +185,7 @@ void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *result
             found.push_back(*a);
     }
     if (!unsupported)
-        docmd(CmdSendCommand, std::string{Unlisten, Untalk}, 1, nullptr);
+        docmd(vxi11::CmdSendCommand, std::string{Unlisten, Untalk}, 1, nullptr);
     if (m_lost) {
         linkFailed();
         return;

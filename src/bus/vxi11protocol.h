@@ -3,6 +3,7 @@
 // What the backend's two halves (instrument links, and the interface with its listener
 // search) share of the protocol: its numbers and the XDR glue.
 #include "bus/oncrpc.h"
+#include "bus/vxi11numbers.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,26 +13,7 @@
 
 namespace vxi11client {
 
-// The gateway's error numbers.
-inline constexpr long ErrNone = 0;
-inline constexpr long ErrNotAccessible = 3;
-inline constexpr long ErrInvalidLink = 4;
-inline constexpr long ErrNotSupported = 8;
-inline constexpr long ErrLocked = 11;
-inline constexpr long ErrIoTimeout = 15;
-inline constexpr long ErrIoError = 17;
-inline constexpr long ErrInvalidAddress = 21;
-inline constexpr long ErrAborted = 23;
-
-inline constexpr long FlagEnd = 8; // device_write: EOI with the last byte
-inline constexpr long ReasonChr = 2;
-inline constexpr long ReasonEnd = 4;
-
-// device_docmd commands of a GPIB interface link, and the bus status asked for.
-inline constexpr long CmdSendCommand = 0x20000;
-inline constexpr long CmdBusStatus = 0x20001;
-inline constexpr long CmdRen = 0x20003;
-inline constexpr long CmdIfc = 0x20010;
+// The bus status a listener search asks for, and the command bytes it sends.
 inline constexpr uint16_t StatusNdac = 3;
 inline constexpr uint16_t StatusBusAddress = 8;
 inline constexpr char Unlisten = 0x3F;
