@@ -19,6 +19,9 @@ struct SimListenerSpec
     int address;
 };
 
+// What stands on a simulated bus that nobody described: one FG5010 at address 5.
+inline constexpr std::string_view DefaultSimListeners = "FG5010@5";
+
 // nullopt when the text is not such a list.
 std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list);
 
