@@ -198,7 +198,7 @@ int main(int argc, char *argv[])
         if (listeners || !(spec == "sim" || spec.starts_with("sim:")))
             return fail("--bus takes sim or sim:KIND@ADDRESS,... and no LISTENERS besides, not " +
                         spec);
-        listeners = spec == "sim" ? std::string("FG5010@5") : spec.substr(4);
+        listeners = spec == "sim" ? std::string(DefaultSimListeners) : spec.substr(4);
     }
 
     if (faultOptions && !vxi11)
@@ -206,7 +206,7 @@ int main(int argc, char *argv[])
     if (!listen && !vxi11)
         listen = Listen{QHostAddress(QHostAddress::LocalHost), 1234};
 
-    const std::string listenerText = listeners.value_or("FG5010@5");
+    const std::string listenerText = listeners.value_or(std::string(DefaultSimListeners));
     const auto specs = parseSimListeners(listenerText);
     if (!specs)
         return fail("no such listeners: " + listenerText);

@@ -51,7 +51,7 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
 {
     BusChoice choice;
     if (!value || value->empty() || *value == "sim") {
-        choice.listeners = {{SimListenerSpec::Kind::FG5010, 5}};
+        choice.listeners = *parseSimListeners(DefaultSimListeners);
         return choice;
     }
     if (value->starts_with("sim:")) {
