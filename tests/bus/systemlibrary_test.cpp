@@ -5,7 +5,10 @@
 #include <QLibrary>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <thread>
+#include <tuple>
 
 namespace {
 
@@ -74,6 +77,38 @@ TEST(SystemLibrary, TakesTheFirstUsableCandidateOrSaysWhy)
         EXPECT_EQ(load.error.substr(0, error.size()), error);
         EXPECT_EQ(load.error.size() > error.size(), error.ends_with(": ")) << load.error;
     }
+}
+
+TEST(SystemLibrary, WavedialSimgpibDeliversEachThreadsOwnStatusInTheCTypes)
+{
+    qputenv("WAVEDIAL_SIMGPIB", "FG5010@5"); // read at the library's first call
+    ASSERT_TRUE(loadSystemGpibLibrary(SIMGPIB_PATH).backend);
+    QLibrary lib(QString::fromUtf8(SIMGPIB_PATH));
+    const auto reg = reinterpret_cast<int (*)(int *, int *, int *, long *)>(
+        lib.resolve("RegisterGpibGlobalsForThread"));
+    const auto dev = reinterpret_cast<int (*)(int, int, int, int, int, int)>(lib.resolve("ibdev"));
+    const auto wrt = reinterpret_cast<int (*)(int, const void *, long)>(lib.resolve("ibwrt"));
+    const auto sta = reinterpret_cast<int (*)()>(lib.resolve("ThreadIbsta"));
+    ASSERT_TRUE(reg && dev && wrt && sta);
+    // All bits set to start with: a count written narrower than a long would show.
+    int ibsta = 0, iberr = -1, ibcnt = 0;
+    long ibcntl = -1;
+    std::thread([&] {
+        EXPECT_EQ(reg(&ibsta, &iberr, &ibcnt, &ibcntl), 0);
+        EXPECT_EQ(reg(&ibsta, &iberr, &ibcnt, &ibcntl), 1);
+        const int ud = dev(0, 5, 0, 11, 1, 0), nobody = dev(0, 6, 0, 11, 1, 0);
+        // Handle, bytes; status, error (written with ERR only), count.
+        const std::tuple<int, const char *, int, int, long> rows[] = {
+            {ud, "ID?", gpib::CMPL, -1, 3},
+            {nobody, "X", gpib::ERR | gpib::CMPL, gpib::ENOL, 0},
+            {ud, "AMPL?", gpib::CMPL, gpib::ENOL, 5}};
+        for (const auto &[handle, bytes, status, error, count] : rows) {
+            EXPECT_EQ(wrt(handle, bytes, static_cast<long>(std::strlen(bytes))), status);
+            EXPECT_EQ(std::tie(ibsta, iberr, ibcnt, ibcntl),
+                      std::make_tuple(status, error, static_cast<int>(count), count));
+        }
+    }).join();
+    EXPECT_EQ(sta(), 0); // this thread made no call: the other's status is not its own
 }
 
 } // namespace

@@ -2,9 +2,10 @@
 # End-to-end: the real program on a real X display (Xvfb), driven by keys and clicks through
 # the X server; what crossed the bus is read from the simulated bus's trace. Exits 77
 # (skipped) only where no X server starts. Usage: e2e.sh WAVEDIAL SCENARIO [SCREENSHOT_DIR];
-# E2E_SIM names wavedial-sim for the scenarios through a LAN/GPIB gateway (vxi11-*).
+# E2E_SIM names wavedial-sim for the scenarios through a LAN/GPIB gateway (vxi11-*), E2E_SIMGPIB
+# the wavedial-simgpib driver library for those through the system library path (system-*).
 set -u
-bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-}
+bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-} simgpib=${E2E_SIMGPIB:-}
 work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 skip() { echo "SKIP: $*"; exit 77; }
@@ -159,17 +160,23 @@ no-supported-model)
     start "sim:OTHER@3"
     box "Error" Return; ended
     tail -1 "$trace" | grep -q '^read 3 ID ' || fail "more than its identity was asked" ;;
-vxi11-start)
-    # Through the gateway, start-up, Apply and Refresh cross the bus as on the built-in one.
-    for via in sim gateway; do
-        [ $via = sim ] || gateway FG5010@5,AFG5102@9
+vxi11-start | system-start)
+    # Through the gateway, or the simulated bus's driver library loaded as the system's,
+    # start-up, Apply and Refresh cross the bus as on the built-in one.
+    [ "$scenario" = vxi11-start ] && other=gateway || other=library
+    for via in sim $other; do
+        case $via in
+        gateway) gateway FG5010@5,AFG5102@9 ;;
+        library) [ -f "$simgpib" ] || fail "E2E_SIMGPIB names no library: '$simgpib'"
+            export WAVEDIAL_SIMGPIB=FG5010@5,AFG5102@9 && bus=system:$simgpib ;;
+        esac
         open FG5010@5,AFG5102@9 "${bus:-}"
         ui click:Square click:Button_Apply # Alt+Q clicks 100 ms later: Apply would still be off
         expect -x "clear 5" "write 5 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50"
         ui alt+r; expect "write 5 FUNC?" "read 5 FUNC SQUARE" "read 5 OUT OFF"
-        head -n "$mark" "$trace" >"$work/$via"; [ $via = gateway ] || quit
+        head -n "$mark" "$trace" >"$work/$via"; [ $via != sim ] || quit
     done
-    diff "$work/sim" "$work/gateway" || fail "the gateway's trace differs from the built-in bus's" ;;
+    diff "$work/sim" "$work/$other" || fail "the $other's trace differs from the built-in bus's" ;;
 vxi11-late)
     # The read-back's first reply comes later than the program waits: its box, then the bus
     # is gone and each later query says so in its own; the window still takes keys.
