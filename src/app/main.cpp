@@ -1,6 +1,7 @@
 #include "forms/appicon.h"
 #include "app/busselection.h"
 #include "app/commandline.h"
+#include "app/console.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
 #include "instrument/settingsstore.h"
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = readCommandLine(arguments);
+    if (!line.out.empty() || !line.err.empty())
+        attachParentConsole();
     std::fputs(line.out.c_str(), stdout);
     std::fputs(line.err.c_str(), stderr);
     if (!line.run)

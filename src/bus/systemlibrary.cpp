@@ -347,9 +347,28 @@ SystemLibraryLoad loadFirstGpibLibrary(const std::vector<std::string> &candidate
                          "): " + firstLoadError};
 }
 
+namespace {
+
+// Where the usual libraries are missing, the box says what provides them.
+std::string gpibLibraryAdvice()
+{
+#ifdef _WIN32
+    return "Install the NI-488.2 driver of National Instruments (or a compatible one), or "
+           "choose another bus with --bus.";
+#else
+    return "Install linux-gpib (the package libgpib0) or the vendor's NI-488.2 library, or "
+           "choose another bus with --bus.";
+#endif
+}
+
+} // namespace
+
 SystemLibraryLoad loadSystemGpibLibrary(const std::string &path)
 {
-    if (path.empty())
-        return loadFirstGpibLibrary(defaultGpibLibraryNames());
-    return loadFirstGpibLibrary({path});
+    if (!path.empty())
+        return loadFirstGpibLibrary({path});
+    SystemLibraryLoad load = loadFirstGpibLibrary(defaultGpibLibraryNames());
+    if (!load.backend && load.error.starts_with("No GPIB library could be loaded"))
+        load.error += "\n\n" + gpibLibraryAdvice();
+    return load;
 }

@@ -1,4 +1,5 @@
-// The Prologix backend over loopback TCP to wavedial-sim and over a pseudo-terminal.
+// The Prologix backend over loopback TCP to wavedial-sim and, where there are
+// pseudo-terminals (not on Windows), over one.
 #include "bus/prologix.h"
 #include "sim/prologixadapter.h"
 #include "support/gpibharness.h"
@@ -8,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
+#ifndef _WIN32
 #include <pty.h>
 #include <sys/poll.h>
-#include <thread>
+#endif
 
 namespace {
 
@@ -38,6 +41,7 @@ TEST(PrologixLink, OverTcp)
                               [&] { sim.stop(); });
 }
 
+#ifndef _WIN32
 TEST(PrologixLink, OverASerialPort)
 {
     GpibHarness far(Listeners);
@@ -60,5 +64,6 @@ TEST(PrologixLink, OverASerialPort)
         ::close(master), ::close(slave);
     });
 }
+#endif
 
 } // namespace

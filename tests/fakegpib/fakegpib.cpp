@@ -7,9 +7,14 @@
 #include <initializer_list>
 #include <string>
 
+#ifdef _WIN32
+#define EXPORT extern "C" __declspec(dllexport)
+#define TLS thread_local
+#else
 #define EXPORT extern "C" __attribute__((visibility("default")))
 // Initial-exec: sanitizers cannot walk the dynamic TLS of a library loaded at run time.
 #define TLS thread_local __attribute__((tls_model("initial-exec")))
+#endif
 
 namespace {
 
