@@ -31,7 +31,7 @@ struct Message
     {
         msg = {0x01020304, call ? CALL : REPLY, {}};
         link = {-2, TRUE, 0xFFFFFFFFu, const_cast<char *>("inst0")};
-        read = {4, 0x80000000L, {3, const_cast<char *>("abc")}};
+        read = {4, 2, {3, const_cast<char *>("abc")}};
         map = {DEVICE_CORE, DEVICE_CORE_VERSION, 6, 0};
         if (call) {
             const bool mapper = what == PMAPPROG;
@@ -128,7 +128,7 @@ const std::string linkCall = "01020304 00000000 00000002 000607af 00000001 00000
                              "00000000 00000000 00000000 fffffffe 00000001 ffffffff 00000005 "
                              "696e7374 30000000";
 const std::string readReply = "01020304 00000001 00000000 00000000 00000000 00000000 00000004 "
-                              "80000000 00000003 61626300";
+                              "00000002 00000003 61626300";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, XdrTest,
