@@ -146,25 +146,25 @@ SimGpibDriver::SimGpibDriver()
 template<class Call> int SimGpibDriver::run(int failure, Call &&call)
 {
     ThreadStatus &thread = callingThread();
-    // A failed call leaves its error number; any other leaves the thread's last one.
-    CallStatus status{gpib::ERR, gpib::EDVR, 0, 0, false};
+    // What a call gets when the bus could not be had or the call threw.
+    constexpr CallStatus Unusable{gpib::ERR, gpib::EDVR, 0, 0, false};
+    CallStatus status = Unusable;
     int result = failure;
-    {
+    if (m_bus) {
         const std::lock_guard lock(m_mutex);
-        if (m_bus) {
-            // The bus delivers into variables registered for the calling thread: ours, for
-            // this call only, since the thread may end before its next call.
-            status.iberr = thread.iberr;
+        // The bus delivers into variables registered for the calling thread: ours, for
+        // this call only, since the thread may end before its next call. A call that
+        // does not fail leaves the thread's last error number.
+        status.iberr = thread.iberr;
+        try {
             m_bus->RegisterGpibGlobalsForThread(&status.ibsta, &status.iberr, &status.ibcnt,
                                                 &status.ibcntl);
-            try {
-                result = call(*m_bus, status);
-            } catch (...) { // nothing may unwind into a C caller
-                status = {gpib::ERR, gpib::EDVR, 0, 0, false};
-                result = failure;
-            }
-            m_bus->UnregisterGpibGlobalsForThread();
+            result = call(*m_bus, status);
+        } catch (...) { // nothing may unwind into a C caller
+            status = Unusable;
+            result = failure;
         }
+        m_bus->UnregisterGpibGlobalsForThread();
     }
     thread.ibsta = status.ibsta;
     thread.iberr = status.iberr;

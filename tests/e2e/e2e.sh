@@ -168,7 +168,9 @@ vxi11-start | system-start)
         case $via in
         gateway) gateway FG5010@5,AFG5102@9 ;;
         library) [ -f "$simgpib" ] || fail "E2E_SIMGPIB names no library: '$simgpib'"
-            export WAVEDIAL_SIMGPIB=FG5010@5,AFG5102@9 && bus=system:$simgpib ;;
+            # The library's trace comes from the environment: --trace is the program's.
+            export WAVEDIAL_SIMGPIB=FG5010@5,AFG5102@9 WAVEDIAL_SIM_TRACE=$trace
+            bus=system:$simgpib ;;
         esac
         open FG5010@5,AFG5102@9 "${bus:-}"
         ui click:Square click:Button_Apply # Alt+Q clicks 100 ms later: Apply would still be off
