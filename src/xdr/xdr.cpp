@@ -69,7 +69,8 @@ bool_t word(XDR *x, uint32_t *w)
 
 // Every integer travels as one 32-bit word: wider values are cut to their low 32 bits,
 // narrower fields take the low bits of what arrives, as libtirpc does. A decoded long is
-// the word's unsigned value on LP64, as there too.
+// the word read as unsigned where long has 64 bits (libtirpc's result on Linux), and a
+// negative number for a top bit set where it has 32 (Windows).
 template<class T> bool_t integer(XDR *x, T *v)
 {
     uint32_t w = x->x_op == XDR_ENCODE ? static_cast<uint32_t>(*v) : 0;
@@ -108,7 +109,8 @@ bool_t xdr_setpos(XDR *xdrs, u_int pos)
 }
 
 // Never a pointer into the buffer: callers fall back to the checked routines, and no
-// word is read through a pointer that may not be aligned.
+// word is read through a pointer that may not be aligned. (libtirpc's inline path sends a
+// bool_t as it is, 7 as 7; here a bool always goes out as 0 or 1.)
 int32_t *xdr_inline(XDR *, u_int)
 {
     return nullptr;
