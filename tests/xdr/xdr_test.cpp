@@ -115,13 +115,13 @@ TEST_P(XdrTest, EncodesAsLibtirpcAndDecodesOnlyWhole)
     const std::string bytes = encode(m);
     EXPECT_EQ(bytes, bytesOf(GetParam().golden));
     EXPECT_EQ(xdr_sizeof(reinterpret_cast<xdrproc_t>(code), &m), bytes.size());
-    for (size_t n = 0; n <= bytes.size(); ++n) {
-        Message d{m.call};
-        EXPECT_EQ(decodes(bytes.substr(0, n), d), n == bytes.size()) << n;
-        if (n == bytes.size()) {
-            EXPECT_EQ(encode(d), bytes);
-        }
+    for (size_t n = 0; n < bytes.size(); ++n) {
+        Message cut{m.call};
+        EXPECT_FALSE(decodes(bytes.substr(0, n), cut)) << n;
     }
+    Message d{m.call};
+    ASSERT_TRUE(decodes(bytes, d));
+    EXPECT_EQ(encode(d), bytes);
 }
 
 const std::string linkCall = "01020304 00000000 00000002 000607af 00000001 0000000a 00000000 "
@@ -145,13 +145,14 @@ INSTANTIATE_TEST_SUITE_P(
     ByName());
 
 // A length beyond the bytes left, or beyond the field's limit, fails before anything is
-// allocated for it.
-TEST(Xdr, OverlongLengthsAllocateNothing)
+// allocated for it; so does a call of another RPC version.
+TEST(Xdr, RefusesBeforeAllocating)
 {
     const std::string link = bytesOf(linkCall), read = bytesOf(readReply);
     const std::pair<bool, std::string> rows[] = {
         {false, read.substr(0, 32) + bytesOf("7ffffff0") + read.substr(36)},
         {true, link.substr(0, 52) + bytesOf("ffffffff") + link.substr(56)}, // no room for NUL
+        {true, link.substr(0, 11) + '\3' + link.substr(12)},                // RPC version 3
         // credentials of 404 bytes, all there: over the 400 allowed
         {true, link.substr(0, 28) + bytesOf("00000194") + std::string(404, 'x') + link.substr(32)},
     };
