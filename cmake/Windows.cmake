@@ -18,6 +18,8 @@ add_custom_command(
     COMMAND ${WAVEDIAL_HOST_ICONS} --ico ${WAVEDIAL_ICO}
     DEPENDS ${WAVEDIAL_HOST_ICONS}
     COMMENT "Painting the program's .ico")
+# The programs live in other folders, which see the command's output only through a target.
+add_custom_target(wavedial_ico DEPENDS ${WAVEDIAL_ICO})
 
 function(wavedial_resources target description)
     set(WAVEDIAL_RC_NAME ${target})
@@ -25,7 +27,7 @@ function(wavedial_resources target description)
     configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/wavedial.rc.in
                    ${generated}/${target}.rc @ONLY)
     target_sources(${target} PRIVATE ${generated}/${target}.rc)
-    set_source_files_properties(${generated}/${target}.rc PROPERTIES OBJECT_DEPENDS ${WAVEDIAL_ICO})
+    add_dependencies(${target} wavedial_ico)
 endfunction()
 wavedial_resources(wavedial "Wavedial: set up a function generator over GPIB")
 wavedial_resources(wavedial-sim "Wavedial's simulated GPIB bus")
@@ -51,7 +53,6 @@ set(CPACK_STRIP_FILES ON)
 # The zip holds one folder of the package's name; the installer's name ends in -setup
 # (set per generator in the project config file).
 set(CPACK_PACKAGE_FILE_NAME wavedial-${PROJECT_VERSION}-win64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/windows/cpackconfig.cmake)
 # The Start-menu entry and the Apps list ("Wavedial 1.3.1", its icon, its uninstaller).
 set(CPACK_PACKAGE_EXECUTABLES wavedial Wavedial)

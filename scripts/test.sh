@@ -10,4 +10,4 @@ build=${BUILD_DIR:-$root/build}
 # pyvisa with pyvisa-py is the VXI-11 client of the gateway's interoperability test.
 EXTRA_PACKAGES="xvfb xauth xdotool imagemagick xclip python3-pyvisa-py ${EXTRA_PACKAGES:-}" \
     "$root/scripts/setup.sh" -DWAVEDIAL_TESTS=ON "$@"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
+"$root/scripts/ctest.sh" "$build"

@@ -49,7 +49,7 @@ ls -l "$build"/wavedial-*-win64.zip "$build"/wavedial-*-win64-setup.exe
 
 case $mode in
 --test)
-    ctest --test-dir "$build" --output-on-failure -j "$jobs" ;;
+    "$root/scripts/ctest.sh" "$build" ;;
 --run)
     exec "$build/wine-run" "$build/wavedial.exe" ;;
 esac

@@ -9,8 +9,9 @@ set -euo pipefail
 
 export WINEPREFIX=${WAVEDIAL_WINEPREFIX:?the wine prefix folder}
 export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine drops QT_* variables; it passes WINEQT_* on without the prefix.
-export WINEQT_FORCE_STDERR_LOGGING=1
+# Wine drops QT_* variables; it passes WINEQT_* on without the prefix. Qt's offscreen
+# platform (the widget tests) finds fonts on Windows only where QT_QPA_FONTDIR says.
+export WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 
 windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 dlls=

@@ -1,6 +1,7 @@
 #include "sim/simtrace.h"
 
-SimTraceFile::SimTraceFile(const std::string &path) : m_file(std::fopen(path.c_str(), "a")) {}
+// Binary: the lines end in "\n" on Windows too, so that traces compare across platforms.
+SimTraceFile::SimTraceFile(const std::string &path) : m_file(std::fopen(path.c_str(), "ab")) {}
 
 SimTraceFile::~SimTraceFile()
 {

@@ -3,9 +3,11 @@
 # the X server; what crossed the bus is read from the simulated bus's trace. Exits 77
 # (skipped) only where no X server starts. Usage: e2e.sh WAVEDIAL SCENARIO [SCREENSHOT_DIR];
 # E2E_SIM names wavedial-sim for the scenarios through a LAN/GPIB gateway (vxi11-*), E2E_SIMGPIB
-# the wavedial-simgpib driver library for those through the system library path (system-*).
+# the wavedial-simgpib driver library for those through the system library path (system-*);
+# E2E_EMULATOR runs the program (wine's runner, for the Windows build).
 set -u
 bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-} simgpib=${E2E_SIMGPIB:-}
+read -r -a emulator <<<"${E2E_EMULATOR:-}"
 work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 skip() { echo "SKIP: $*"; exit 77; }
@@ -24,8 +26,8 @@ DISPLAY=":$(head -1 "$work/display")" && export DISPLAY
 # --- The program and its windows ---
 start() { # start BUS: runs the program on this bus, with a fresh trace
     : >"$trace" && mark=0
-    XDG_CONFIG_HOME="$config" WAVEDIAL_GPIB="$1" WAVEDIAL_SIM_TRACE="$trace" \
-        QT_QPA_PLATFORM=xcb "$bin" >"$work/program.log" 2>&1 & apid=$!
+    XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb "${emulator[@]}" "$bin" --bus "$1" \
+        --trace "$trace" >"$work/program.log" 2>&1 & apid=$!
 }
 ended() { # waits for the program's end; its exit status in $status
     wait_until 15 not kill -0 "$apid" 2>/dev/null || fail "the program did not end"
@@ -179,6 +181,17 @@ vxi11-start | system-start)
         head -n "$mark" "$trace" >"$work/$via"; [ $via != sim ] || quit
     done
     diff "$work/sim" "$work/$other" || fail "the $other's trace differs from the built-in bus's" ;;
+close-repeat)
+    # Apply, then the window's close (Alt+F4, which wine handles as Windows does), five
+    # times over: the output goes off and the program ends cleanly each time.
+    for _ in 1 2 3 4 5; do
+        open AFG5102@9
+        ui click:Square click:Button_Apply
+        expect -x "clear 9" "write 9 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50"
+        focus "$wid" && xdotool key alt+F4 && ended
+        [ "$status" -eq 0 ] || fail "exit status $status after the close"
+        expect "write 9 OUT OFF"
+    done; wid="" ;;
 vxi11-late)
     # The read-back's first reply comes later than the program waits: its box, then the bus
     # is gone and each later query says so in its own; the window still takes keys.
