@@ -63,16 +63,16 @@ void Controller::Form_Load()
 void Controller::Form_Activate()
 {
     // A box or a wait inside the start-up sequence may activate the window again before
-    // the sequence is done: it runs once.
+    // the sequence is done (a closing box hands the activation back): it runs once.
     if (StartupDone || m_startupRunning)
         return;
+    m_startupRunning = true;
     if (m_profile.ModelIndex == 0) {
         m_boxes.show("No supported function generator (FG5010, AFG5101, AFG5102, PFG5105) found "
                      "on the bus !\n\nProgram will terminate.",
                      "Error", MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical);
         m_programEnd.end();
     }
-    m_startupRunning = true;
     const BusyScope busy(m_view);
     m_view.setInitCaption("Initialize " + m_gpib.ModelName);
     for (size_t i = 0; i < std::size(OptionItems); ++i)

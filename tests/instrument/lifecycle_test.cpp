@@ -63,6 +63,21 @@ TEST(StartUp, OrderFollowsTheStoredOptions)
     }
 }
 
+TEST(StartUp, WithoutAGeneratorOneBoxEndsTheProgram)
+{
+    // The box hands the activation back to the window as it closes, before the end.
+    Session h("OTHER@3");
+    h.boxes.respond = [&](const ScriptedMessageBox::Box &) {
+        if (h.boxes.boxes.size() == 1)
+            h.c.Form_Activate();
+        return MessageBoxService::Answer::Ok;
+    };
+    h.c.Form_Load();
+    EXPECT_THROW(h.c.Form_Activate(), ProgramEnded);
+    EXPECT_EQ(h.boxes.boxes.size(), 1u);
+    EXPECT_EQ(h.programEnd.ends, 1);
+}
+
 TEST(Options, EachModelKeepsItsOwnAndSavesAndOptionsOutliveTheRun)
 {
     QTemporaryDir folder;
