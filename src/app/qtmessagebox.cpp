@@ -7,9 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 MessageBoxService::Answer QtMessageBox::show(const std::string &text, const std::string &title,
                                              Buttons buttons, Icon icon)
@@ -66,11 +63,5 @@ MessageBoxService::Answer QtMessageBox::show(const std::string &text, const std:
 void ProcessEnd::endProgram()
 {
     std::fflush(nullptr);
-#ifdef _WIN32
-    // _Exit is ExitProcess there, which still runs every DLL's detach code; with Qt's
-    // threads stopped mid-way that can wait for ever (seen under wine). The end after a
-    // fatal box must be immediate.
-    TerminateProcess(GetCurrentProcess(), 1);
-#endif
     std::_Exit(1);
 }
