@@ -63,6 +63,9 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME wavedial.exe)
 set(CPACK_NSIS_MUI_ICON ${WAVEDIAL_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${WAVEDIAL_ICO})
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+# A 64-bit installer for a 64-bit program: its registry writes (the Apps entry) land in
+# the 64-bit view, and it runs where only 64-bit programs run (wine64 alone, for one).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_URL_INFO_ABOUT https://example.org/wavedial/)
 set(CPACK_NSIS_CONTACT wavedial@example.org)

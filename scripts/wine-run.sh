@@ -8,12 +8,15 @@
 set -euo pipefail
 
 export WINEPREFIX=${WAVEDIAL_WINEPREFIX:?the wine prefix folder}
+windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine drops QT_* variables; it passes WINEQT_* on without the prefix. Qt's offscreen
-# platform (the widget tests) finds fonts on Windows only where QT_QPA_FONTDIR says.
-export WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+# platform (the widget tests) finds fonts on Windows only where QT_QPA_FONTDIR says: DejaVu
+# Sans alone, as fontconfig picks on Linux (among all of DejaVu, Qt could take the math
+# font, whose line box is four times the text's).
+export WINEQT_FORCE_STDERR_LOGGING=1
+export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-$(windows_path "$WINEPREFIX/qtfonts")}
 
-windows_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 dlls=
 IFS=: read -r -a dirs <<<"${WAVEDIAL_WINE_DLLS:-}"
 for dir in "${dirs[@]}"; do dlls+="${dlls:+;}$(windows_path "$dir")"; done
@@ -29,6 +32,9 @@ if [ ! -f "$WINEPREFIX/.wavedial-ready" ]; then
     # A fresh prefix has no fonts: "MS Shell Dlg" would fall back to a font whose box is
     # four times the line height, and line edits would draw their text outside.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    mkdir -p "$WINEPREFIX/qtfonts"
+    cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
+        /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf "$WINEPREFIX/qtfonts/"
     # A crash must end the program, not open a dialog that waits for a click.
     timeout 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
         /d 0 /f >/dev/null 2>&1

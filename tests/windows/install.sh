@@ -26,8 +26,7 @@ got=$(version_of "$installed/wavedial.exe")
 [ -f "$installed/platforms/qwindows.dll" ] || fail "no platform plugin was installed"
 [ -f "$installed/Uninstall.exe" ] || fail "no uninstaller"
 find "$work/prefix/drive_c" -iname 'Wavedial.lnk' | grep -q . || fail "no Start-menu entry"
-# The installer is a 32-bit program: its Apps entry is in the registry's 32-bit view.
-wine reg query 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Wavedial' \
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Wavedial' \
     >"$work/apps" 2>&1 || fail "no Apps entry: $(cat "$work/apps")"
 grep -q "DisplayVersion.*$version" "$work/apps" || fail "the Apps entry lacks the version"
 echo PASS
