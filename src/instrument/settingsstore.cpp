@@ -14,11 +14,23 @@ std::unique_ptr<QSettings> SettingsStore::open() const
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, name, name);
 }
 
+QString SettingsStore::group(const std::string &section) const
+{
+    QString path = QString::fromStdString(section);
+#ifdef Q_OS_WIN
+    // In the registry "Settings\AFG5102" is the key AFG5102 under Settings. Qt writes a
+    // backslash inside a group name as a "/" in one key's name, so it is given the path.
+    if (!m_iniFile)
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#endif
+    return path;
+}
+
 std::string SettingsStore::read(const std::string &section, const std::string &key,
                                 const std::string &fallback) const
 {
     const auto settings = open();
-    settings->beginGroup(QString::fromStdString(section));
+    settings->beginGroup(group(section));
     const QVariant v = settings->value(QString::fromStdString(key));
     if (!v.isValid())
         return fallback;
@@ -29,7 +41,7 @@ void SettingsStore::write(const std::string &section, const std::string &key,
                           const std::string &value)
 {
     const auto settings = open();
-    settings->beginGroup(QString::fromStdString(section));
+    settings->beginGroup(group(section));
     settings->setValue(QString::fromStdString(key), QString::fromStdString(value));
 }
 

@@ -26,6 +26,7 @@ public:
 
 private:
     std::unique_ptr<QSettings> open() const;
+    QString group(const std::string &section) const;
 
     std::optional<QString> m_iniFile;
 };
