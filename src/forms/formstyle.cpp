@@ -7,11 +7,18 @@
 
 QFont formFont(qreal points, bool bold)
 {
+    // The forms were laid out for MS Sans Serif. Windows has it as a bitmap font, which
+    // does not scale to the larger captions; its TrueType face of the same design and
+    // metrics, Microsoft Sans Serif, does, so it comes first.
     QFont f;
-    if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif")))
-        f.setFamily(QStringLiteral("MS Sans Serif"));
-    else
-        f.setStyleHint(QFont::SansSerif);
+    const QStringList installed = QFontDatabase::families();
+    f.setStyleHint(QFont::SansSerif);
+    for (const char *family : {"Microsoft Sans Serif", "MS Sans Serif"}) {
+        if (installed.contains(QLatin1String(family))) {
+            f.setFamily(QLatin1String(family));
+            break;
+        }
+    }
     f.setFamilies({f.family()});
     f.setPointSizeF(points);
     f.setBold(bold);
