@@ -23,7 +23,7 @@ mode=${1:-}
 packages=(cmake ninja-build g++ perl xz-utils qt6-base-dev qt6-serialport-dev qt6-svg-dev
           libtirpc-dev rpcsvc-proto g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 nsis wine wine64 fonts-wine fonts-dejavu-core googletest
-          xvfb xauth xdotool imagemagick)
+          xvfb xauth xdotool imagemagick socat)
 source "$root/scripts/ensure-packages.sh"
 ensure_packages "${packages[@]}"
 

@@ -1,12 +1,13 @@
 // The way to a Prologix-compatible GPIB-USB adapter or an AR488 on Windows: the adapter's
-// virtual COM port through Win32, used from the calling thread alone. Each wait sets the
-// port's time-outs, so that a read returns as soon as bytes come or when the wait is over.
+// virtual COM port through Win32, used from the calling thread alone. Overlapped I/O, so
+// that every wait is bounded by the caller's limit and a reply is read as it arrives.
 #include "bus/linkwait.h"
 #include "bus/prologix.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 using linkwait::waitMs;
@@ -26,6 +27,48 @@ std::string systemMessage(DWORD code)
     return linkwait::sentence(message.trimmed());
 }
 
+// One overlapped operation's event, made once per link.
+class Overlapped
+{
+public:
+    Overlapped() { m_ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~Overlapped()
+    {
+        if (m_ov.hEvent)
+            CloseHandle(m_ov.hEvent);
+    }
+    Overlapped(const Overlapped &) = delete;
+    Overlapped &operator=(const Overlapped &) = delete;
+
+    OVERLAPPED *reset()
+    {
+        const HANDLE event = m_ov.hEvent;
+        m_ov = OVERLAPPED{};
+        m_ov.hEvent = event;
+        ResetEvent(event);
+        return &m_ov;
+    }
+    bool valid() const { return m_ov.hEvent != nullptr; }
+
+    // Waits up to `ms` for the operation that `started` began; false with ERROR_TIMEOUT
+    // as the last error when it is still pending then (it is cancelled).
+    bool finish(HANDLE port, bool started, int ms, DWORD &count)
+    {
+        if (!started && GetLastError() != ERROR_IO_PENDING)
+            return false;
+        if (!started && WaitForSingleObject(m_ov.hEvent, static_cast<DWORD>(ms)) == WAIT_TIMEOUT) {
+            CancelIo(port);
+            GetOverlappedResult(port, &m_ov, &count, TRUE);
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
+        return GetOverlappedResult(port, &m_ov, &count, TRUE);
+    }
+
+private:
+    OVERLAPPED m_ov{};
+};
+
 class ComPortLink final : public PrologixLink
 {
 public:
@@ -37,8 +80,8 @@ public:
         // COM1 to COM9 as well.
         const std::wstring path = L"\\\\.\\" + QString::fromStdString(device).toStdWString();
         m_port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-        if (m_port == INVALID_HANDLE_VALUE)
+                             FILE_FLAG_OVERLAPPED, nullptr);
+        if (m_port == INVALID_HANDLE_VALUE || !m_read.valid() || !m_write.valid())
             return failedWith(systemMessage(GetLastError()));
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
@@ -59,7 +102,10 @@ public:
         dcb.fInX = FALSE;
         dcb.fDtrControl = DTR_CONTROL_ENABLE;
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        if (!SetCommState(m_port, &dcb))
+        // Reads take what has come and return at once; the waits are ours.
+        COMMTIMEOUTS t{};
+        t.ReadIntervalTimeout = MAXDWORD;
+        if (!SetCommState(m_port, &dcb) || !SetCommTimeouts(m_port, &t))
             return failedWith(systemMessage(GetLastError()));
         PurgeComm(m_port, PURGE_RXCLEAR | PURGE_TXCLEAR);
         return true;
@@ -69,37 +115,42 @@ public:
     {
         if (!usable())
             return false;
-        COMMTIMEOUTS t{};
-        t.WriteTotalTimeoutConstant = static_cast<DWORD>(std::max(waitMs(limit), 1));
-        if (!SetCommTimeouts(m_port, &t))
-            return failedWith(systemMessage(GetLastError()));
         DWORD written = 0;
-        if (!WriteFile(m_port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            return failedWith(systemMessage(GetLastError()));
-        if (written != bytes.size())
+        const bool started = WriteFile(m_port, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                       nullptr, m_write.reset());
+        if (m_write.finish(m_port, started, std::max(waitMs(limit), 1), written) &&
+            written == bytes.size())
+            return true;
+        if (GetLastError() == ERROR_TIMEOUT || written != bytes.size())
             return failedWith("the controller took no bytes for " + std::to_string(waitMs(limit)) +
                               " ms");
-        return true;
+        return failedWith(systemMessage(GetLastError()));
     }
 
     bool receive(std::string &into, Clock::Duration limit) override
     {
         if (!usable())
             return false;
-        // MAXDWORD interval and multiplier with a constant: return at once with what has
-        // come, else wait up to the constant for the first byte. A zero wait only polls.
-        COMMTIMEOUTS t{};
-        t.ReadIntervalTimeout = MAXDWORD;
-        const int ms = waitMs(limit);
-        if (ms > 0) {
-            t.ReadTotalTimeoutMultiplier = MAXDWORD;
-            t.ReadTotalTimeoutConstant = static_cast<DWORD>(ms);
+        // Polled: serial drivers differ in how (and whether) they signal a byte's arrival
+        // to a waiting read or WaitCommEvent, while the count of bytes received is always
+        // there. A USB adapter delivers in its own ticks of a few milliseconds anyway.
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        DWORD ready = 0;
+        while (true) {
+            if (!waiting(ready)) // an adapter unplugged, for one
+                return failedWith(systemMessage(GetLastError()));
+            if (ready > 0 || std::chrono::steady_clock::now() >= deadline)
+                break;
+            Sleep(1);
         }
-        if (!SetCommTimeouts(m_port, &t))
-            return failedWith(systemMessage(GetLastError()));
+        if (ready == 0)
+            return true;
+        // Only what has come is asked for, so that the read never waits.
         char buffer[4096];
+        ready = std::min<DWORD>(ready, sizeof buffer);
         DWORD got = 0;
-        if (!ReadFile(m_port, buffer, sizeof buffer, &got, nullptr))
+        const bool started = ReadFile(m_port, buffer, ready, nullptr, m_read.reset());
+        if (!m_read.finish(m_port, started, 1000, got))
             return failedWith(systemMessage(GetLastError()));
         into.append(buffer, got);
         return true;
@@ -108,6 +159,17 @@ public:
     std::string failure() const override { return m_failure; }
 
 private:
+    // The count of bytes received and not yet read; false when the port is gone.
+    bool waiting(DWORD &count)
+    {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(m_port, &errors, &status))
+            return false;
+        count = status.cbInQue;
+        return true;
+    }
+
     bool usable()
     {
         if (m_port != INVALID_HANDLE_VALUE)
@@ -132,6 +194,7 @@ private:
     }
 
     HANDLE m_port = INVALID_HANDLE_VALUE;
+    Overlapped m_read, m_write;
     std::string m_failure;
 };
 

@@ -181,6 +181,21 @@ vxi11-start | system-start)
         head -n "$mark" "$trace" >"$work/$via"; [ $via != sim ] || quit
     done
     diff "$work/sim" "$work/$other" || fail "the $other's trace differs from the built-in bus's" ;;
+prologix-serial)
+    # A Prologix controller on a serial port: wavedial-sim's, through a pseudo-terminal
+    # (socat), which wine serves as COM7 to the Windows build.
+    "$sim" --listen 127.0.0.1:0 --trace "$trace" FG5010@5 >"$work/sim.log" 2>&1 &
+    wait_until 10 grep -q listening "$work/sim.log" || fail "no controller: $(cat "$work/sim.log")"
+    socat PTY,link="$work/tty",raw,echo=0 "TCP:$(sed -n '1s/.* //p' "$work/sim.log")" &
+    wait_until 10 test -e "$work/tty" || fail "no pseudo-terminal"
+    port=$work/tty
+    if ((${#emulator[@]})); then
+        port=COM7 com=${E2E_WINEPREFIX:?the wine prefix}/dosdevices/com7
+        ln -sfn "$work/tty" "$com" && trap 'rm -f "$com"; kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+    fi
+    open FG5010@5 "prologix:$port"
+    ui click:Square click:Button_Apply
+    expect -x "clear 5" "write 5 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50" ;;
 close-repeat)
     # Apply, then the window's close (Alt+F4, which wine handles as Windows does), five
     # times over: the output goes off and the program ends cleanly each time.
