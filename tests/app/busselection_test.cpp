@@ -27,6 +27,7 @@ TEST(BusChoice, AcceptsTheDocumentedFormsOnly)
     const std::pair<std::optional<std::string>, std::string> rows[] = {
         {std::nullopt, "sim 0@5 "}, {"", "sim 0@5 "}, {"sim", "sim 0@5 "}, {"sim:", "sim "}, {"system", "system "},
         {"sim: MUTE@2,OTHER@3 , AFG5102@30", "sim 4@2 5@3 2@30 "}, {"system:/opt/libgpib.so", "system /opt/libgpib.so"},
+        {R"(system:C:\NI\ni4882.dll)", R"(system C:\NI\ni4882.dll)"},
         {"prologix:10.0.0.2:65535", "prologix 10.0.0.2:65535"}, {"prologix:gpib-box.lab", "prologix gpib-box.lab:1234"},
         {"prologix:[fe80::1]:1234", "prologix fe80::1:1234"}, {"prologix:compaq-gpib", "prologix compaq-gpib:1234"},
         {"prologix:/dev/ttyUSB0", "prologix /dev/ttyUSB0"}, {"prologix:com12", "prologix COM12"},
