@@ -55,9 +55,8 @@ void Controller::Form_Load()
             m_view.setFieldEnabled(Field::Symmetry, false);
     }
     m_view.setTitle(MainWindowTitle(m_gpib.ModelName));
-    SuppressEvents = true;
+    const EventGuard::Scope quiet(SuppressEvents);
     m_view.selectOption(Group::Load, m_profile.ModelIndex == 1 ? 0 : 1);
-    SuppressEvents = false;
 }
 
 void Controller::Form_Activate()
@@ -170,7 +169,7 @@ void Controller::SaveSettings()
 
 void Controller::LoadSavedSettings()
 {
-    SuppressEvents = true;
+    const EventGuard::Scope quiet(SuppressEvents);
     const std::string sec = section();
     const StoredSettings saved = ReadStoredSettings(
         [this, &sec](const char *key, const char *fallback) {
@@ -193,7 +192,6 @@ void Controller::LoadSavedSettings()
     SetGroupMark(5);
     m_view.markField(Field::Frequency, false);
     ReadOutputState();
-    SuppressEvents = false;
 }
 
 void Controller::LoadSavedSettingsAndApply()

@@ -18,6 +18,30 @@ class SettingsStore;
 // options, the saved settings and the start-up and shut-down sequences. It reaches the
 // window through MainView only; the window forwards its controls' events here.
 //
+// Raised while the program itself writes to the controls: the change, focus and option
+// handlers then do nothing. Counted, because a handler that runs inside another's wait may
+// raise and lower it too, and must not lower the outer one's.
+class EventGuard
+{
+public:
+    explicit operator bool() const { return m_depth > 0; }
+
+    class Scope
+    {
+    public:
+        explicit Scope(EventGuard &guard) : m_guard(guard) { ++m_guard.m_depth; }
+        ~Scope() { --m_guard.m_depth; }
+        Scope(const Scope &) = delete;
+        Scope &operator=(const Scope &) = delete;
+
+    private:
+        EventGuard &m_guard;
+    };
+
+private:
+    int m_depth = 0;
+};
+
 // Everything runs on the window's one thread. The waits inside the bus I/O let other
 // handlers run in the middle of an exchange; SuppressEvents is the only guard.
 class Controller
@@ -108,7 +132,7 @@ public:
     // Unmarks every field and group; leaves the commands alone.
     void ClearChangeMarks();
 
-    bool SuppressEvents = false;
+    EventGuard SuppressEvents;
     bool StartupDone = false;
     bool OutputIsOn = false;
     bool SavedSettingsExist = false;

@@ -117,7 +117,7 @@ void Controller::ReadAllSettings()
 void Controller::RefreshFromInstrument()
 {
     const BusyScope busy(m_view);
-    SuppressEvents = true;
+    const EventGuard::Scope quiet(SuppressEvents);
     ReadAmplitude();
     ReadOffset();
     ReadFunction();
@@ -128,7 +128,6 @@ void Controller::RefreshFromInstrument()
     UpdateCommandStates(-1);
     UpdateCommandStates(2);
     m_view.moveFocus(FocusTarget::ToggleOutput);
-    SuppressEvents = false;
 }
 
 // --- The entry fields ---
@@ -181,12 +180,11 @@ void Controller::LostFocus(Field f)
     if (SuppressEvents)
         return;
     // Tidying the text is no change of the user's.
-    SuppressEvents = true;
+    const EventGuard::Scope quiet(SuppressEvents);
     if (holdsValue(f))
         m_view.setFieldText(f, FieldText(static_cast<float>(LeadingNumber(m_view.fieldText(f))), 104));
     else
         m_view.setFieldText(f, FocusText);
-    SuppressEvents = false;
 }
 
 void Controller::DblClick(Field f)

@@ -146,9 +146,29 @@ TEST(SavedSettings, LoadingFillsTheWindowAsksOnlyForTheOutputAndMarksNothing)
                                         : &Controller::LoadSavedSettingsAndApply))();
         EXPECT_EQ(std::tie(h.view.text, h.view.option), std::tie(r.texts, r.options));
         EXPECT_EQ(h.writes(), r.writes);
-        EXPECT_EQ(std::tie(h.view.fieldMark, h.view.groupMark, h.c.SuppressEvents),
+        EXPECT_EQ(std::tuple(h.view.fieldMark, h.view.groupMark, bool(h.c.SuppressEvents)),
                   std::tuple(std::array<bool, 4>{}, std::array<bool, 3>{}, false));
     }
+}
+
+TEST(SavedSettings, LoadedDuringARefreshLeavesTheRestOfItsWritesQuiet)
+{
+    // Loaded in the read-back's first wait: what the read-back writes after it must not be
+    // taken for the user's clicks, which would apply the whole line at once.
+    Session h;
+    h.activate();
+    h.view.checked[2] = true; // apply options at once
+    h.gen().receive("FUNC SQUARE");
+    h.trace.clear();
+    h.events.pending.push_back([&] { h.c.LoadSavedSettings(); });
+    // Its query in the middle of the read-back's own breaks that read: the box is answered.
+    h.boxes.respond = [](const ScriptedMessageBox::Box &) { return MessageBoxService::Answer::Ok; };
+    h.c.RefreshFromInstrument();
+    // Only queries, and no box but the broken read's: no Apply was tried.
+    for (const std::string &w : h.writes())
+        EXPECT_TRUE(w.ends_with("?")) << w;
+    ASSERT_EQ(h.boxes.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes.boxes[0].title, "I/O Error");
 }
 
 TEST(ShutDown, StoresToggledOptionsThenSavesAndSwitchesOffAsTheySay)

@@ -34,9 +34,10 @@ struct User : LoadedForm
     {
         auto *f = form->findChild<EntryField *>(QString::fromLatin1(name));
         ui().Button_ToggleOutput->setFocus();
-        controller().SuppressEvents = true;
-        f->setProgramText(QString::fromLatin1(before));
-        controller().SuppressEvents = false;
+        {
+            const EventGuard::Scope quiet(controller().SuppressEvents);
+            f->setProgramText(QString::fromLatin1(before));
+        }
         f->setFocus();
         return f;
     }
@@ -172,10 +173,11 @@ TEST(Groups, AMarkedGroupColoursItsButtonsOnScreen)
 TEST(Tab, FieldsFirstAGroupIsOneStopOnItsSelectedOption)
 {
     User h;
-    h.controller().SuppressEvents = true;
-    h.ui().WaveFunction[1]->setChecked(true);
-    h.ui().FreqMult[0]->setChecked(true);
-    h.controller().SuppressEvents = false;
+    {
+        const EventGuard::Scope quiet(h.controller().SuppressEvents);
+        h.ui().WaveFunction[1]->setChecked(true);
+        h.ui().FreqMult[0]->setChecked(true);
+    }
     MainFormUi &ui = h.ui();
     const struct { QWidget *from; Qt::KeyboardModifiers modifiers; QWidget *to; } rows[] = {
         {ui.Offset, Qt::NoModifier, ui.OutInto[0]},

@@ -125,9 +125,10 @@ struct ControllerHarness : GpibHarness
     void enter(Field f, const std::string &before)
     {
         view.moveFocus(FocusTarget::ToggleOutput);
-        c.SuppressEvents = true;
-        view.setFieldText(f, before);
-        c.SuppressEvents = false;
+        {
+            const EventGuard::Scope quiet(c.SuppressEvents);
+            view.setFieldText(f, before);
+        }
         view.moveFocus(static_cast<FocusTarget>(f));
     }
 
