@@ -219,7 +219,7 @@ int main(int argc, char *argv[])
     if (!tracePath.empty()) {
         trace = std::make_unique<SimTraceFile>(tracePath);
         if (!trace->isOpen())
-            return fail("cannot write the trace to " + tracePath);
+            return fail("cannot write the trace to " + tracePath + ": " + trace->error());
         SimTraceFile *file = trace.get();
         bus.setTraceSink([file](std::string_view line) { file->write(line); });
     }

@@ -104,6 +104,12 @@ std::string busChoiceHelp(std::string_view value, std::string_view source)
            "gateway (VXI-11; port mapper on port 111 and interface gpib0 when left out)";
 }
 
+std::string traceFilePath(const ProgramOptions &options)
+{
+    const char *envTrace = std::getenv("WAVEDIAL_SIM_TRACE");
+    return options.trace.value_or(envTrace ? envTrace : "");
+}
+
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                                const ProgramOptions &options)
 {
@@ -167,8 +173,7 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
     }
     auto sim = std::make_unique<SimBus>(*bus.clock);
     populateSimBus(*sim, choice->listeners);
-    const char *envTrace = std::getenv("WAVEDIAL_SIM_TRACE");
-    const std::string tracePath = options.trace.value_or(envTrace ? envTrace : "");
+    const std::string tracePath = traceFilePath(options);
     if (!tracePath.empty()) {
         bus.trace = std::make_unique<SimTraceFile>(tracePath);
         SimTraceFile *trace = bus.trace.get();

@@ -51,6 +51,9 @@ struct OpenBus
     std::unique_ptr<GpibBackend> backend;
 };
 
+// The trace file that `options.trace` or else WAVEDIAL_SIM_TRACE names; "" for none.
+std::string traceFilePath(const ProgramOptions &options);
+
 // Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with the trace file that
 // `options.trace` or else WAVEDIAL_SIM_TRACE names (simulated bus only). An unusable
 // choice, a library that does not load or a controller that cannot be reached is

@@ -8,6 +8,7 @@
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
+#include "sim/simtrace.h"
 #include "version.h"
 
 #include <QApplication>
@@ -48,6 +49,15 @@ int main(int argc, char *argv[])
     std::fputs(line.err.c_str(), stderr);
     if (!line.run)
         return line.exitCode;
+    // A trace asked for and not written would leave the user believing in it.
+    if (const std::string path = traceFilePath(*line.run); !path.empty()) {
+        if (const SimTraceFile trace(path); !trace.isOpen()) {
+            attachParentConsole();
+            std::fprintf(stderr, "wavedial: cannot write the trace to %s: %s\n", path.c_str(),
+                         trace.error().c_str());
+            return 2;
+        }
+    }
 
     if (!displayReachable()) {
         std::fputs("wavedial: no display found (DISPLAY and WAYLAND_DISPLAY are unset).\n"

@@ -1,5 +1,6 @@
 // The simulated function generators: their replies and what they refuse.
 #include "sim/simfunctiongenerator.h"
+#include "sim/simtrace.h"
 
 #include <gtest/gtest.h>
 
@@ -50,5 +51,20 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
                   statusByte != Ok);
     }
 }
+
+#ifndef _WIN32 // no full device to write to there
+TEST(SimTrace, AFailedWriteIsToldOnceOnStandardError)
+{
+    testing::internal::CaptureStderr();
+    {
+        SimTraceFile trace("/dev/full");
+        ASSERT_TRUE(trace.isOpen());
+        trace.write("ifc");
+        trace.write("ren");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "cannot write the trace to /dev/full: No space left on device\n");
+}
+#endif
 
 } // namespace
