@@ -77,6 +77,8 @@ TEST(CommandLine, PrintsOrEndsOrRuns)
         {{"--frob"}, 2, "wavedial: Unknown option 'frob'.\n", ""}, {{"--bus"}, 2, "wavedial: Missing value after '--bus'.\n", ""},
         {{"sim"}, 2, "wavedial: unexpected argument 'sim'.\n", ""},
     };
+    EXPECT_TRUE(readCommandLine({"wavedial", "--help"}).out.ends_with(
+        "2 for a bad command line, a\ntrace that cannot be written, or no display.\n"));
     for (const Row &r : rows) {
         const CommandLine line = readCommandLine(QStringList{"wavedial"} + r.args);
         SCOPED_TRACE(r.args.join(' ').toStdString());
