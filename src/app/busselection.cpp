@@ -111,7 +111,7 @@ std::string traceFilePath(const ProgramOptions &options)
 }
 
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
-                               const ProgramOptions &options)
+                               const ProgramOptions &options, std::unique_ptr<SimTraceFile> trace)
 {
     const char *raw = std::getenv("WAVEDIAL_GPIB");
     const std::optional<std::string_view> value =
@@ -173,11 +173,10 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
     }
     auto sim = std::make_unique<SimBus>(*bus.clock);
     populateSimBus(*sim, choice->listeners);
-    const std::string tracePath = traceFilePath(options);
-    if (!tracePath.empty()) {
-        bus.trace = std::make_unique<SimTraceFile>(tracePath);
-        SimTraceFile *trace = bus.trace.get();
-        sim->setTraceSink([trace](std::string_view line) { trace->write(line); });
+    if (trace) {
+        bus.trace = std::move(trace);
+        SimTraceFile *file = bus.trace.get();
+        sim->setTraceSink([file](std::string_view line) { file->write(line); });
     }
     bus.backend = std::move(sim);
     return bus;

@@ -54,9 +54,10 @@ struct OpenBus
 // The trace file that `options.trace` or else WAVEDIAL_SIM_TRACE names; "" for none.
 std::string traceFilePath(const ProgramOptions &options);
 
-// Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with the trace file that
-// `options.trace` or else WAVEDIAL_SIM_TRACE names (simulated bus only). An unusable
+// Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with `trace` (the file of
+// traceFilePath, opened; used by the simulated bus only). An unusable
 // choice, a library that does not load or a controller that cannot be reached is
 // reported in a box and ends the program.
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
-                               const ProgramOptions &options = {});
+                               const ProgramOptions &options = {},
+                               std::unique_ptr<SimTraceFile> trace = nullptr);

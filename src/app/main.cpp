@@ -50,11 +50,13 @@ int main(int argc, char *argv[])
     if (!line.run)
         return line.exitCode;
     // A trace asked for and not written would leave the user believing in it.
+    std::unique_ptr<SimTraceFile> trace;
     if (const std::string path = traceFilePath(*line.run); !path.empty()) {
-        if (const SimTraceFile trace(path); !trace.isOpen()) {
+        trace = std::make_unique<SimTraceFile>(path);
+        if (!trace->isOpen()) {
             attachParentConsole();
             std::fprintf(stderr, "wavedial: cannot write the trace to %s: %s\n", path.c_str(),
-                         trace.error().c_str());
+                         trace->error().c_str());
             return 2;
         }
     }
@@ -74,7 +76,7 @@ int main(int argc, char *argv[])
 
     QtMessageBox boxes;
     ProcessEnd programEnd;
-    OpenBus bus = openBusFromEnvironment(boxes, programEnd, *line.run);
+    OpenBus bus = openBusFromEnvironment(boxes, programEnd, *line.run, std::move(trace));
     QtEventWaiter events(*bus.clock);
     GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
 

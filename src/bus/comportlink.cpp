@@ -1,6 +1,6 @@
 // The way to a Prologix-compatible GPIB-USB adapter or an AR488 on Windows: the adapter's
 // virtual COM port through Win32, used from the calling thread alone. Overlapped I/O, so
-// that every wait is bounded by the caller's limit and a reply is read as it arrives.
+// that no write or read waits beyond its bound.
 #include "bus/linkwait.h"
 #include "bus/prologix.h"
 
