@@ -9,7 +9,9 @@ set -u
 bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-} simgpib=${E2E_SIMGPIB:-}
 read -r -a emulator <<<"${E2E_EMULATOR:-}"
 work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
-trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+# E2E_TRACES names a folder that keeps every run's trace (to compare builds byte for byte).
+keep() { [ -z "${E2E_TRACES:-}" ] || cat "$trace" >>"$E2E_TRACES/$scenario" 2>/dev/null; }
+trap 'kill $(jobs -p) 2>/dev/null; wait; keep; rm -rf "$work"' EXIT
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL ($scenario): $*"; echo "--- trace, checked after line $mark"; cat "$trace"; exit 1; }
 not() { ! "$@"; }
@@ -25,7 +27,7 @@ DISPLAY=":$(head -1 "$work/display")" && export DISPLAY
 
 # --- The program and its windows ---
 start() { # start BUS: runs the program on this bus, with a fresh trace
-    : >"$trace" && mark=0
+    keep; : >"$trace" && mark=0
     XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb "${emulator[@]}" "$bin" --bus "$1" \
         --trace "$trace" >"$work/program.log" 2>&1 & apid=$!
 }
