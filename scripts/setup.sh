@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 packages=(cmake make g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-dejavu-core qt6-serialport-dev qt6-svg-dev libtirpc-dev rpcsvc-proto)
+          fonts-dejavu-core qt6-serialport-dev qt6-svg-dev libtirpc-dev rpcsvc-proto libxcb1-dev)
 # What a caller needs besides the build (the tests' X server, for example).
 read -r -a extra <<<"${EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

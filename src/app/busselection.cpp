@@ -1,5 +1,6 @@
 #include "app/busselection.h"
 
+#include "gpib/busthread.h"
 #include "gpib/messagebox.h"
 #include "bus/systemlibrary.h"
 #include "sim/simbus.h"
@@ -7,45 +8,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
-
-namespace {
-
-// Ending the program (Ctrl+C, a closed terminal, a kill) while a call waits on a gateway:
-// the call is abandoned, the gateway asked to abort it, and then the program ends as the
-// signal asks. With no call under way it ends at once.
-Vxi11Bus *interruptible = nullptr;
-volatile std::sig_atomic_t pendingSignal = 0;
-
-void onEndSignal(int sig)
-{
-    std::signal(sig, SIG_DFL);
-    if (interruptible && interruptible->inCall()) {
-        pendingSignal = sig;
-        interruptible->requestAbort();
-        return;
-    }
-    std::raise(sig);
-}
-
-void abandonCallsOnInterrupt(Vxi11Bus &bus)
-{
-    interruptible = &bus;
-    bus.setAbandonedHandler([] {
-        if (pendingSignal != 0)
-            std::raise(pendingSignal);
-    });
-    std::signal(SIGINT, onEndSignal);
-    std::signal(SIGTERM, onEndSignal);
-#ifdef SIGHUP
-    std::signal(SIGHUP, onEndSignal);
-#endif
-}
-
-} // namespace
 
 std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
 {
@@ -111,8 +76,16 @@ std::string traceFilePath(const ProgramOptions &options)
 }
 
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
-                               const ProgramOptions &options, std::unique_ptr<SimTraceFile> trace)
+                               const ProgramOptions &options, std::unique_ptr<SimTraceFile> trace,
+                               BusThread *thread)
 {
+    // The backend is made on the thread that will use it: its sockets belong there.
+    const auto onBus = [thread](const std::function<void()> &make) {
+        if (thread)
+            thread->run(make);
+        else
+            make();
+    };
     const char *raw = std::getenv("WAVEDIAL_GPIB");
     const std::optional<std::string_view> value =
         options.bus ? std::optional<std::string_view>(*options.bus)
@@ -128,7 +101,8 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
     OpenBus bus;
     bus.clock = std::make_unique<SteadyClock>();
     if (choice->kind == BusChoice::Kind::System) {
-        SystemLibraryLoad load = loadSystemGpibLibrary(choice->libraryPath);
+        SystemLibraryLoad load;
+        onBus([&] { load = loadSystemGpibLibrary(choice->libraryPath); });
         if (!load.backend) {
             boxes.show(load.error, "Wavedial", MessageBoxService::Buttons::Ok,
                        MessageBoxService::Icon::Critical);
@@ -138,7 +112,8 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
         return bus;
     }
     if (choice->kind == BusChoice::Kind::Prologix) {
-        PrologixOpen open = openPrologix(choice->adapter, *bus.clock);
+        PrologixOpen open;
+        onBus([&] { open = openPrologix(choice->adapter, *bus.clock); });
         if (!open.backend) {
             boxes.show(open.error, "Wavedial", MessageBoxService::Buttons::Ok,
                        MessageBoxService::Icon::Critical);
@@ -148,7 +123,8 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
         return bus;
     }
     if (choice->kind == BusChoice::Kind::Vxi11) {
-        Vxi11Open open = openVxi11(choice->gateway, *bus.clock);
+        Vxi11Open open;
+        onBus([&] { open = openVxi11(choice->gateway, *bus.clock); });
         if (!open.backend) {
             boxes.show(open.error, "Wavedial", MessageBoxService::Buttons::Ok,
                        MessageBoxService::Icon::Critical);
@@ -156,23 +132,30 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
         }
         // The lock is news the driver's error numbers cannot carry. Its box waits until
         // the failing call has returned and the program's own box has been shown, and
-        // comes once per text: every later call on that device fails the same way.
-        open.backend->setNoticeSink([&boxes, shown = std::set<std::string>()](
+        // comes once per text: every later call on that device fails the same way. The
+        // sink is called on the bus thread, during the call.
+        open.backend->setNoticeSink([&boxes, thread, shown = std::set<std::string>()](
                                         const std::string &text) mutable {
             std::fprintf(stderr, "wavedial: %s\n", text.c_str());
             if (!shown.insert(text).second)
                 return;
-            QTimer::singleShot(0, QCoreApplication::instance(), [&boxes, text] {
+            auto box = [&boxes, text] {
                 boxes.show(text, "Wavedial", MessageBoxService::Buttons::Ok,
                            MessageBoxService::Icon::Exclamation);
-            });
+            };
+            if (thread)
+                thread->afterCall(std::move(box));
+            else
+                QTimer::singleShot(0, QCoreApplication::instance(), std::move(box));
         });
-        abandonCallsOnInterrupt(*open.backend);
         bus.backend = std::move(open.backend);
         return bus;
     }
-    auto sim = std::make_unique<SimBus>(*bus.clock);
-    populateSimBus(*sim, choice->listeners);
+    std::unique_ptr<SimBus> sim;
+    onBus([&] {
+        sim = std::make_unique<SimBus>(*bus.clock);
+        populateSimBus(*sim, choice->listeners);
+    });
     if (trace) {
         bus.trace = std::move(trace);
         SimTraceFile *file = bus.trace.get();

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+class BusThread;
 class MessageBoxService;
 class ProgramEnd;
 
@@ -55,9 +56,11 @@ struct OpenBus
 std::string traceFilePath(const ProgramOptions &options);
 
 // Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with `trace` (the file of
-// traceFilePath, opened; used by the simulated bus only). An unusable
+// traceFilePath, opened; used by the simulated bus only), making the backend on `thread`
+// (the caller's thread when null); the caller hands it to that thread. An unusable
 // choice, a library that does not load or a controller that cannot be reached is
 // reported in a box and ends the program.
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                                const ProgramOptions &options = {},
-                               std::unique_ptr<SimTraceFile> trace = nullptr);
+                               std::unique_ptr<SimTraceFile> trace = nullptr,
+                               BusThread *thread = nullptr);

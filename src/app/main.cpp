@@ -2,16 +2,22 @@
 #include "app/busselection.h"
 #include "app/commandline.h"
 #include "app/console.h"
+#include "app/endsignals.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
 #include "instrument/settingsstore.h"
+#include "gpib/busthread.h"
 #include "gpib/eventwaiter.h"
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
 #include "sim/simtrace.h"
 #include "version.h"
+#ifdef WAVEDIAL_XCB_HOLD
+#include "app/xcbinputhold.h"
+#endif
 
 #include <QApplication>
+#include <QCursor>
 #include <QStringList>
 
 #include <cstdio>
@@ -32,6 +38,25 @@ bool displayReachable()
 #else
     return true;
 #endif
+}
+
+// A wait the user can see: shorter ones would only make the cursor flicker.
+constexpr int BusyCursorDelayMs = 100;
+
+// The window's close and the end signals, during a bus call: the call is cancelled, and
+// once it has returned the shut-down sequence runs as the close button runs it, the
+// gateway's links are destroyed, and the program ends with status 0, without going back
+// into the procedure that waited.
+void connectEnd(MainForm &window, BusThread &busThread, OpenBus &bus)
+{
+    window.setCloseTaker([&busThread] { return busThread.waiting() && busThread.requestEnd(); });
+    busThread.setEndHandler([&window, &busThread, &bus] {
+        window.close();
+        busThread.releaseBackend();
+        bus.trace.reset();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
 }
 
 } // namespace
@@ -68,6 +93,11 @@ int main(int argc, char *argv[])
                    stderr);
         return 2;
     }
+#ifdef WAVEDIAL_XCB_HOLD
+    // Core input events, which the input hold can send back (see XcbInputHold).
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_XI2"))
+        qputenv("QT_XCB_NO_XI2", "1");
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(AppTitle));
     // Wayland compositors find the window's icon and menu entry by this name.
@@ -76,13 +106,32 @@ int main(int argc, char *argv[])
 
     QtMessageBox boxes;
     ProcessEnd programEnd;
-    OpenBus bus = openBusFromEnvironment(boxes, programEnd, *line.run, std::move(trace));
+    // Declared before the bus thread, which destroys the backend that uses them.
+    OpenBus bus;
+    BusThread busThread;
+    bus = openBusFromEnvironment(boxes, programEnd, *line.run, std::move(trace), &busThread);
+    GpibBackend &backend = *bus.backend;
+    busThread.adopt(std::move(bus.backend));
+    busThread.setBusyIndicator([] { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); },
+                               [] { QGuiApplication::restoreOverrideCursor(); }, BusyCursorDelayMs);
     QtEventWaiter events(*bus.clock);
-    GpibModule gpib(*bus.backend, GpibServices{boxes, programEnd, *bus.clock, events});
+    GpibModule gpib(backend, GpibServices{boxes, programEnd, *bus.clock, events, &busThread});
 
     QtShell shell;
     SettingsStore store;
     MainForm window(gpib, FormServices{boxes, programEnd, shell, store});
+    connectEnd(window, busThread, bus);
+    EndSignals endSignals([&window, &busThread] {
+        if (!window.closing() && !busThread.requestEnd())
+            window.close();
+    });
+#ifdef WAVEDIAL_XCB_HOLD
+    const auto hold = XcbInputHold::create([&window, &busThread] {
+        if (!window.closing())
+            busThread.requestEnd();
+    });
+    busThread.setInputHold(hold.get());
+#endif
     window.Form_Load();
     window.show();
     return QApplication::exec();

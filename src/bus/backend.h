@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <thread>
@@ -78,6 +79,21 @@ public:
     virtual int ibwait(int handle, int mask) = 0;
     virtual int ibwrt(int handle, const void *buffer, long count) = 0;
     virtual int ibrd(int handle, void *buffer, long count) = 0;
+
+    // Safe from any thread. The call under way gives up its wait as soon as it can, and
+    // so does every wait until allowCalls(): the call then fails as its timeout would.
+    // The program cancels a call when it must end in the middle of one (its window was
+    // closed, or it was told to end). A backend whose driver cannot be interrupted (the
+    // system's library) lets the call run to its own timeout.
+    void cancelCalls() { m_cancelled.store(true); }
+    void allowCalls() { m_cancelled.store(false); }
+
+protected:
+    bool cancelled() const { return m_cancelled.load(); }
+    const std::atomic<bool> &cancelFlag() const { return m_cancelled; }
+
+private:
+    std::atomic<bool> m_cancelled{false};
 };
 
 // Per-thread registration of status variables, for backends that keep the status

@@ -114,10 +114,12 @@ template<class Ready> PrologixBus::Wait PrologixBus::waitFor(Ready ready, Clock:
     Clock::Duration deadline = std::min(m_clock.now() + quiet, end);
     while (!ready()) {
         const Clock::Duration now = m_clock.now();
-        if (now >= deadline)
+        // A cancelled call ends as a timeout does: what the controller still sends is
+        // skipped as a late answer would be.
+        if (now >= deadline || cancelled())
             return Wait::TimedOut;
         const size_t before = m_input.size();
-        if (!m_link->receive(m_input, deadline - now)) {
+        if (!m_link->receive(m_input, std::min<Clock::Duration>(deadline - now, m_timing.slice))) {
             lose();
             return Wait::Lost;
         }

@@ -45,6 +45,8 @@ struct PrologixTiming
     // The longest any one wait lasts, even while bytes keep coming: a talker that never
     // ends its reply must not hold the program.
     std::chrono::milliseconds longest{10000};
+    // A wait looks at a cancelled call this often.
+    std::chrono::milliseconds slice{50};
 };
 
 // The payload of one data line: CR, LF, ESC and "+" each preceded by ESC, so that the

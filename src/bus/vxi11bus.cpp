@@ -100,32 +100,33 @@ RpcChannel::Outcome Vxi11Bus::coreCall(uint32_t proc, xdrproc_t args, const void
                                        int32_t lid)
 {
     using O = RpcChannel::Outcome;
-    if (m_lost || m_abort.load()) {
+    if (m_lost) {
         lose();
         return O::Lost;
     }
+    if (cancelled())
+        return O::Aborted;
     const Clock::Duration wait = std::min<Clock::Duration>(io + m_timing.margin, m_timing.longest);
-    m_inCall.store(true);
     uint32_t xid = 0;
     O out = O::Lost;
     if (m_core.send(DEVICE_CORE, DEVICE_CORE_VERSION, proc, args, argp, wait, xid))
-        out = m_core.await(xid, results, resp, m_clock.now() + wait, m_timing.slice, &m_abort);
-    if (out == O::Aborted || out == O::TimedOut)
-        abandon(lid, xid, results, resp, out == O::Aborted);
-    m_inCall.store(false);
+        out = m_core.await(xid, results, resp, m_clock.now() + wait, m_timing.slice, &cancelFlag());
+    // A cancelled call whose answer (the gateway's "aborted") came after the abort leaves
+    // the link as good as before: the program's last writes still go through it.
+    if (out == O::Aborted && abandon(lid, xid, results, resp, true))
+        return O::Done;
+    if (out == O::TimedOut)
+        abandon(lid, xid, results, resp, false);
     if (out == O::Lost || out == O::TimedOut || out == O::Aborted)
         lose();
-    if (out == O::Aborted && m_abandoned)
-        m_abandoned();
     return out;
 }
 
 // A call that must not wait longer: the gateway is told to stop it on its abort channel,
-// where it gave one. When the program is ending, the abort's answer and the call's get
-// one network margin between them, so that the gateway is left with nothing running for
-// us; a gateway that stopped answering has had its whole wait, and its abort is sent
+// where it gave one. A cancelled call's abort and the call's own answer get one network
+// margin between them, so that the gateway is left with nothing running for us; a gateway that stopped answering has had its whole wait, and its abort is sent
 // without waiting for an answer, which would hold the call past the longest wait.
-void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait)
+bool Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait)
 {
     if (m_abortPort != 0 && m_openAbort && !m_abortRpc) {
         m_abortLink = m_openAbort(m_abortPort);
@@ -144,8 +145,8 @@ void Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp,
             m_abortRpc->await(abortXid, r.proc, &r.value, deadline, m_timing.slice);
         }
     }
-    if (wait)
-        m_core.await(xid, results, resp, deadline, m_timing.slice);
+    return wait && m_core.await(xid, results, resp, deadline, m_timing.slice) ==
+                       RpcChannel::Outcome::Done;
 }
 
 Vxi11Bus::Fault Vxi11Bus::fault(long vxiError, Op op, const std::string &device)

@@ -5,7 +5,6 @@
 #include "bus/handlebackend.h"
 #include "bus/rpcchannel.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -60,13 +59,6 @@ public:
     // locked by another client); handed to `sink` as they arise.
     void setNoticeSink(std::function<void(const std::string &)> sink) { m_notice = std::move(sink); }
 
-    // Safe from any thread or a signal handler: the call in progress is abandoned (the
-    // gateway is asked to abort it), and every call after fails at once.
-    void requestAbort() { m_abort.store(true); }
-    // Called once a call was abandoned on such a request, before it returns.
-    void setAbandonedHandler(std::function<void()> f) { m_abandoned = std::move(f); }
-    bool inCall() const { return m_inCall.load(); }
-
     void SendIFC(int board) override;
     void FindLstn(int board, const uint16_t *addressList, uint16_t *resultList, int limit) override;
     int ibsre(int board, int value) override;
@@ -95,7 +87,8 @@ private:
     RpcChannel::Outcome coreCall(uint32_t proc, xdrproc_t args, const void *argp,
                                  xdrproc_t results, void *resp, Clock::Duration io,
                                  int32_t lid);
-    void abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait);
+    // True when the call's own answer came within the margin (only waited for with `wait`).
+    bool abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp, bool wait);
     bool lose();
     int linkFailed() { return failed(gpib::EDVR); }
     Fault fault(long vxiError, Op op, const std::string &device);
@@ -120,15 +113,12 @@ private:
     AbortOpener m_openAbort;
     Vxi11Timing m_timing;
     std::function<void(const std::string &)> m_notice;
-    std::function<void()> m_abandoned;
 
     std::unique_ptr<ByteLink> m_abortLink;
     std::unique_ptr<RpcChannel> m_abortRpc;
     uint16_t m_abortPort = 0;
 
     bool m_lost = false;
-    std::atomic<bool> m_abort{false};
-    std::atomic<bool> m_inCall{false};
     std::optional<Link> m_interfaceLink; // none when the gateway refused it
     std::set<long> m_docmdUnsupported; // docmd commands the gateway refused
     bool m_remote = false; // REN by the instruments' links: links made later go remote too

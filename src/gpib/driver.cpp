@@ -56,10 +56,17 @@ void GpibDriver::RefreshGpibStatus()
 
 template<class Call> void GpibDriver::call(Call &&driverCall)
 {
-    if (!m_statusGlobalsRegistered)
-        RegisterStatusGlobals();
-    driverCall();
-    RefreshGpibStatus();
+    // Registration is per thread: it happens where the calls run.
+    const auto onBus = [&] {
+        if (!m_statusGlobalsRegistered)
+            RegisterStatusGlobals();
+        driverCall();
+        RefreshGpibStatus();
+    };
+    if (m_bus)
+        m_bus->run(onBus);
+    else
+        onBus();
 }
 
 void GpibDriver::SendIFC(int16_t board)

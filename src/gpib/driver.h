@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/backend.h"
+#include "gpib/busexecutor.h"
 
 #include <cstdint>
 #include <span>
@@ -13,14 +14,19 @@ int16_t LongToInt16(const int32_t &value);
 // The only door to the GPIB driver. Each wrapper bears the driver function's own name,
 // makes sure the driver delivers its status into this object's variables, calls the
 // driver through the backend and copies the status into ibsta, iberr and ibcnt, where
-// the callers judge it. The wrappers never report anything themselves.
+// the callers judge it. The wrappers never report anything themselves. Each call, with
+// the status delivery that belongs to it, runs through `bus` (the program's bus thread) when
+// one is given, and on the caller's thread otherwise.
 //
 // Handles, addresses, codes and masks are 16-bit signed and widened with sign extension
 // on their way to the driver; text crosses the bus as 8-bit characters.
 class GpibDriver
 {
 public:
-    explicit GpibDriver(GpibBackend &backend) : m_backend(backend) {}
+    explicit GpibDriver(GpibBackend &backend, BusExecutor *bus = nullptr)
+        : m_backend(backend), m_bus(bus)
+    {
+    }
     GpibDriver(const GpibDriver &) = delete;
     GpibDriver &operator=(const GpibDriver &) = delete;
 
@@ -69,6 +75,7 @@ private:
     template<class Call> void call(Call &&driverCall);
 
     GpibBackend &m_backend;
+    BusExecutor *m_bus;
 
     // Written by the driver once registered for this thread.
     int32_t m_DriverIbsta = 0;

@@ -7,19 +7,22 @@
 #include <functional>
 #include <string>
 
+class BusExecutor;
 class Clock;
 class EventWaiter;
 class MessageBoxService;
 class ProgramEnd;
 
 // What the GPIB module needs from the platform: the message boxes, the end of the
-// program, the clock and the event loop that keeps the window alive during waits.
+// program, the clock and the event loop that keeps the window alive during waits, and
+// the thread the driver calls run on (none: the caller's).
 struct GpibServices
 {
     MessageBoxService &boxes;
     ProgramEnd &programEnd;
     Clock &clock;
     EventWaiter &events;
+    BusExecutor *bus = nullptr;
 };
 
 // The GPIB module: the driver wrappers, the instrument I/O with its error reports, and

@@ -59,7 +59,7 @@ const char *gpibErrorText(int16_t error)
 } // namespace
 
 GpibModule::GpibModule(GpibBackend &backend, const GpibServices &services)
-    : m_driver(backend), m_services(services)
+    : m_driver(backend, services.bus), m_services(services)
 {}
 
 void GpibModule::WriteCommand(int16_t &handle, const std::string &command)

@@ -274,6 +274,12 @@ void MainForm::showEvent(QShowEvent *event)
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    // A second close while the shut-down sequence waits on the bus: that one finishes.
+    if (m_closing || (m_closeTaker && m_closeTaker())) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
     m_controller.Form_Unload();
     QMainWindow::closeEvent(event);
 }

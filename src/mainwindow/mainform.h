@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QMainWindow>
 
+#include <functional>
+
 class EntryField;
 class GpibModule;
 class MessageBoxService;
@@ -36,6 +38,12 @@ public:
 
     // The load step: runs before the window is first shown.
     void Form_Load();
+
+    // Asked first when the window is to close: true when it takes the close over (a bus
+    // call is under way and must end first; the program then closes by itself).
+    void setCloseTaker(std::function<bool()> taker) { m_closeTaker = std::move(taker); }
+    // True from the start of the shut-down sequence on.
+    bool closing() const { return m_closing; }
 
     MainFormUi &ui() { return m_ui; }
     Controller &controller() { return m_controller; }
@@ -82,4 +90,6 @@ private:
     Controller m_controller;
     // The unmarked colour of the groups: the window's own background, taken at load.
     QColor m_normalBackColor;
+    std::function<bool()> m_closeTaker;
+    bool m_closing = false;
 };

@@ -61,9 +61,14 @@ int SimBus::timedOut(const Handle &h)
 {
     // Nothing can arrive while the caller waits: the bus is driven by this thread alone.
     // With timeout code 0 ("for ever") the wait would never end, so it ends at once.
-    const int64_t us = gpib::TimeoutMicroseconds(h.timeoutCode);
-    if (us > 0)
-        m_clock.sleepFor(std::chrono::microseconds(us));
+    // Slept in slices, so that a cancelled call ends within one.
+    constexpr Clock::Duration Slice = std::chrono::milliseconds(20);
+    Clock::Duration left = std::chrono::microseconds(gpib::TimeoutMicroseconds(h.timeoutCode));
+    while (left > Clock::Duration::zero() && !cancelled()) {
+        const Clock::Duration step = std::min(left, Slice);
+        m_clock.sleepFor(step);
+        left -= step;
+    }
     trace("timeout " + std::to_string(h.pad));
     return done(gpib::ERR | gpib::TIMO, gpib::EABO);
 }
