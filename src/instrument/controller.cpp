@@ -109,11 +109,14 @@ void Controller::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    bool stored = true;
     for (size_t i = 0; i < std::size(OptionItems); ++i) {
         if (OptionChanged[i])
-            m_store.write(section(), OptionItems[i].key,
-                          OptionText(m_view.isChecked(static_cast<Option>(i))));
+            stored &= m_store.write(section(), OptionItems[i].key,
+                                    OptionText(m_view.isChecked(static_cast<Option>(i))));
     }
+    if (!stored)
+        TellStoreFailure();
     GpibDriver &driver = m_gpib.driver();
     driver.ibclr(m_gpib.DeviceHandle);
     // Judged by the clear's own status: an error number left over from an earlier call
@@ -151,20 +154,40 @@ void Controller::SaveSettings()
     if (m_closed || m_failedQueries != failedBefore)
         return;
     const SettingsSnapshot s = settings();
-    const std::string sec = section();
-    m_store.write(sec, "Amplitude", s.Amplitude);
-    m_store.write(sec, "Offset", s.Offset);
-    m_store.write(sec, "50 Ohm", s.load == OutputLoad::FiftyOhms ? "1" : "0");
-    m_store.write(sec, "Function", std::to_string(s.SelectedFunction));
-    m_store.write(sec, "Frequency", s.Frequency);
-    m_store.write(sec, "Frequency Multiplier", std::to_string(s.FrequencyMultiplier));
-    m_store.write(sec, "Symmetry", s.Symmetry);
+    SettingsStore::Values values = {
+        {"Amplitude", s.Amplitude},
+        {"Offset", s.Offset},
+        {"50 Ohm", s.load == OutputLoad::FiftyOhms ? "1" : "0"},
+        {"Function", std::to_string(s.SelectedFunction)},
+        {"Frequency", s.Frequency},
+        {"Frequency Multiplier", std::to_string(s.FrequencyMultiplier)},
+        {"Symmetry", s.Symmetry},
+    };
+    if (!SavedSettingsExist)
+        values.emplace_back("Saved Exist", "True");
+    // A store that refused the set has nothing new to load: the commands stay as they were.
+    if (!m_store.write(section(), values)) {
+        TellStoreFailure();
+        return;
+    }
     if (!SavedSettingsExist) {
-        m_store.write(sec, "Saved Exist", "True");
         SavedSettingsExist = true;
         m_view.setCommandEnabled(Command::LoadSaved, true);
     }
     m_view.moveFocus(FocusTarget::Amplitude);
+}
+
+void Controller::TellStoreFailure()
+{
+    // Closing is one action: options and the save at exit that both fail give one box.
+    if (m_unloaded) {
+        if (m_toldStoreFailureAtExit)
+            return;
+        m_toldStoreFailureAtExit = true;
+    }
+    m_boxes.show("Settings could not be stored in\n" + m_store.location() +
+                     "\n\nCheck that it can be written.",
+                 AppTitle, MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Exclamation);
 }
 
 void Controller::LoadSavedSettings()

@@ -62,7 +62,8 @@ public:
     // The first activation's start-up sequence; later activations do nothing.
     void Form_Activate();
     // Closing the window: stores the changed options, then saves the settings and
-    // switches the output off as the options say. Runs once.
+    // switches the output off as the options say. Runs once; a store that refuses what
+    // it writes gets one box, and the close goes on.
     void Form_Unload();
     // True once the shut-down sequence is over: nothing more is sent, even from a
     // handler that was waiting on the bus when the window closed.
@@ -92,7 +93,8 @@ public:
 
     // --- Saved settings and options ---
 
-    // Reads the instrument back and stores its settings for this model.
+    // Reads the instrument back and stores its settings for this model. A store that
+    // refuses them gets a box, and Load Settings stays as it was.
     void SaveSettings();
     // Fills the window from the stored settings; sends nothing.
     void LoadSavedSettings();
@@ -142,6 +144,8 @@ public:
 
 private:
     void Commit(Field f);
+    // The one box of a user action whose settings the store refused.
+    void TellStoreFailure();
     // "OUT OFF", then a second for the output to settle.
     void SwitchOutputOff();
     void ReadSymmetryOrFifty();
@@ -165,5 +169,6 @@ private:
     bool m_startupRunning = false;
     bool m_unloaded = false;
     bool m_closed = false;
+    bool m_toldStoreFailureAtExit = false;
     unsigned m_failedQueries = 0; // queries that came back empty
 };

@@ -2,6 +2,8 @@
 
 #include "version.h"
 
+#include <QDir>
+
 SettingsStore::SettingsStore() = default;
 
 SettingsStore::SettingsStore(const QString &iniFile) : m_iniFile(iniFile) {}
@@ -37,12 +39,30 @@ std::string SettingsStore::read(const std::string &section, const std::string &k
     return v.toString().toStdString();
 }
 
-void SettingsStore::write(const std::string &section, const std::string &key,
+bool SettingsStore::write(const std::string &section, const std::string &key,
                           const std::string &value)
+{
+    return write(section, Values{{key, value}});
+}
+
+bool SettingsStore::write(const std::string &section, const Values &values)
 {
     const auto settings = open();
     settings->beginGroup(group(section));
-    settings->setValue(QString::fromStdString(key), QString::fromStdString(value));
+    for (const auto &[key, value] : values)
+        settings->setValue(QString::fromStdString(key), QString::fromStdString(value));
+    settings->sync();
+    // A file that was edited into something that is no INI reads as FormatError, and that
+    // status then hides the write's own. The sync rewrites a file it may write whole and
+    // clean, so a second look finds no error exactly when the values went in.
+    if (settings->status() == QSettings::FormatError)
+        return open()->status() == QSettings::NoError;
+    return settings->status() == QSettings::NoError;
+}
+
+std::string SettingsStore::location() const
+{
+    return QDir::toNativeSeparators(open()->fileName()).toStdString();
 }
 
 std::string SettingsSection(const std::string &ModelName)

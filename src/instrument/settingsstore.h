@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The per-user settings store: text values under the application name "Wavedial", a
 // section per instrument model and a key. Every read and write is one call that opens
@@ -22,7 +24,16 @@ public:
     // The stored text, or `fallback` when the key is missing.
     std::string read(const std::string &section, const std::string &key,
                      const std::string &fallback) const;
-    void write(const std::string &section, const std::string &key, const std::string &value);
+    // Writes and flushes at once; false when the values did not reach the store (a folder
+    // that cannot be made, a file that cannot be replaced, a registry key refused).
+    [[nodiscard]] bool write(const std::string &section, const std::string &key,
+                             const std::string &value);
+    using Values = std::vector<std::pair<std::string, std::string>>;
+    // All of them in one writing of the store, so that a set is stored whole or not at all.
+    [[nodiscard]] bool write(const std::string &section, const Values &values);
+
+    // Where the store lives, for the user to look: the file, or the registry key on Windows.
+    std::string location() const;
 
 private:
     std::unique_ptr<QSettings> open() const;

@@ -14,7 +14,11 @@ struct Session : ControllerHarness
 {
     explicit Session(const std::string &at = "FG5010@5", const QString &file = {})
         : ControllerHarness(at, file), sec(SettingsSection(at.substr(0, at.find('@')))) {}
-    void put(const Pairs &p) { for (const auto &[key, value] : p) store.write(sec, key, value); }
+    void put(const Pairs &p)
+    {
+        for (const auto &[key, value] : p)
+            EXPECT_TRUE(store.write(sec, key, value));
+    }
     std::string stored(const char *key) const { return store.read(sec, key, "(missing)"); }
     template <class F = void (*)()> void activate(F meanwhile = [] {})
     {
@@ -119,6 +123,56 @@ TEST(SavedSettings, AReadBackThatFailsStoresNothing)
         EXPECT_EQ(s.stored("Amplitude"), earlier ? "3" : "(missing)");
         EXPECT_EQ(s.stored("Saved Exist"), earlier ? "True" : "(missing)");
         EXPECT_FALSE(s.boxes.boxes.empty());
+    }
+}
+
+TEST(SavedSettings, AStoreThatRefusesSaysWhereOncePerActionAndClaimsNothing)
+{
+    QTemporaryDir folder; // "plain" is a file: no store can be made under it
+    QFile plain(folder.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    const Lines readBack = {"AMPL?", "OFFS?", "FREQ?", "FUNC?", "SYM?", "OUT?"};
+    const struct { const char *file; bool savedBefore, save, close; std::array<bool, 6> options;
+                   size_t boxes; } rows[] = {
+        {"plain/Wavedial.conf", false, true, false, {}, 1},
+        {"plain/Wavedial.conf", true, true, false, {}, 1},
+        {"plain/Wavedial.conf", false, false, true, {0, 0, 0, 1, 0, 0}, 1}, // a toggled option
+        {"plain/Wavedial.conf", true, true, true, {0, 1, 0, 1, 0, 0}, 2},   // and the save at exit
+        {"damaged.conf", false, true, false, {}, 0}, // no INI any more, but writable
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.file << r.savedBefore << r.save << r.close);
+        const QString file = folder.filePath(QString::fromLatin1(r.file));
+        Session h("FG5010@5", file);
+        h.startUp(r.options);
+        if (std::string_view(r.file) == "damaged.conf") { // after the start has read it
+            QFile damaged(file);
+            ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write("[Settings\n") > 0);
+        }
+        h.c.SavedSettingsExist = h.view.enabled[2] = r.savedBefore;
+        h.boxes.respond = [](const auto &) { return MessageBoxService::Answer::Ok; };
+        h.c.OptionItemClick(Option::TurnOffOutput);
+        Lines writes;
+        for (const bool saves : {r.save, r.close && r.options[1]}) // the button, the exit
+            if (saves)
+                writes.insert(writes.end(), readBack.begin(), readBack.end());
+        if (r.save)
+            h.c.SaveSettings();
+        if (r.close) {
+            h.c.Form_Unload(); // which ends as it would
+            writes.push_back("OUT OFF");
+        }
+        EXPECT_EQ(h.writes(), writes);
+        EXPECT_EQ(h.boxes.boxes.size(), r.boxes);
+        for (const ScriptedMessageBox::Box &box : h.boxes.boxes) {
+            EXPECT_NE(box.text.find(file.toStdString()), std::string::npos) << box.text;
+            EXPECT_EQ(std::tuple(box.title, box.buttons, box.icon),
+                      std::tuple("Wavedial", MessageBoxService::Buttons::Ok,
+                                 MessageBoxService::Icon::Exclamation));
+        }
+        const bool exist = r.savedBefore || !r.boxes;
+        EXPECT_EQ(std::pair(h.c.SavedSettingsExist, h.view.enabled[2]), std::pair(exist, exist));
+        EXPECT_EQ(h.stored("Saved Exist"), r.boxes ? "(missing)" : "True");
     }
 }
 
