@@ -11,7 +11,7 @@ read -r -a emulator <<<"${E2E_EMULATOR:-}"
 work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
 # E2E_TRACES names a folder that keeps every run's trace (to compare builds byte for byte).
 keep() { [ -z "${E2E_TRACES:-}" ] || cat "$trace" >>"$E2E_TRACES/$scenario" 2>/dev/null; }
-trap 'kill $(jobs -p) 2>/dev/null; wait; keep; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) ${daemons:-} 2>/dev/null; wait; keep; rm -rf "$work"' EXIT
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL ($scenario): $*"; echo "--- trace, checked after line $mark"; cat "$trace"; exit 1; }
 not() { ! "$@"; }
@@ -90,6 +90,38 @@ quit() { focus "$wid"; xdotool key alt+x; ended; }
 lost() { # quit where the bus is gone: the exit's "OUT OFF" fails in its box
     focus "$wid" && wid="" && xdotool key alt+x; box "GPIB ERROR # 0" Return; ended
     [ "$status" -eq 0 ] || fail "exit status $status: $(tail -5 "$work/program.log")"
+}
+
+# --- The accessibility bus, as a screen reader reaches the program ---
+a11y_bus() { # a session bus of our own with the accessibility bus; the program joins it
+    local out launcher
+    out=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || fail "no session bus"
+    DBUS_SESSION_BUS_ADDRESS=$(head -1 <<<"$out") daemons=$(tail -1 <<<"$out")
+    export DBUS_SESSION_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    for launcher in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+        [ -x $launcher ] && break
+    done
+    $launcher --launch-immediately >"$work/atspi.log" 2>&1 &
+    wait_until 10 a11y_address || fail "no accessibility bus: $(cat "$work/atspi.log")"
+}
+a11y_address() {
+    a11y=$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+        --method org.a11y.Bus.GetAddress 2>/dev/null | sed -n "s/^('\(.*\)',)\$/\1/p")
+    [ -n "$a11y" ]
+}
+ask_name() { # the program's accessible name, asked of it on the accessibility bus
+    gdbus call --address "$a11y" --dest "$app" --object-path /org/a11y/atspi/accessible/root \
+        --timeout 10 --method org.freedesktop.DBus.Properties.Get org.a11y.atspi.Accessible Name
+}
+probe() { # probe SECONDS: asks the program over and over; the longest answer's ms in $worst
+    app=$(gdbus call --address "$a11y" --dest org.a11y.atspi.Registry \
+        --object-path /org/a11y/atspi/accessible/root \
+        --method org.a11y.atspi.Accessible.GetChildren | grep -o ":[0-9.]*" | head -1)
+    local end=$(($(date +%s%N) + $1 * 1000000000)) t ms && worst=0
+    while (($(date +%s%N) < end)); do
+        t=$(date +%s%N) && ask_name | grep -q Wavedial || fail "no answer from the program"
+        ms=$((($(date +%s%N) - t) / 1000000)) && ((ms > worst)) && worst=$ms
+    done
 }
 
 # --- What reached the bus ---
@@ -220,6 +252,27 @@ vxi11-late)
     ui alt+a; box "About Wavedial" Escape
     still "something crossed the bus after the late reply"
     lost ;;
+vxi11-end)
+    # Refresh waits for a reply that the gateway holds for 5 s. The window keeps answering
+    # the accessibility bus, and the window manager's close (as from the close button), then
+    # SIGTERM, cancel that call at once: the program is gone within a second, after the
+    # shut-down's device clear and "OUT OFF".
+    a11y_bus
+    for way in close TERM; do
+        gateway FG5010@5 --fault delay:5000 --fault-on device_read --fault-after 90 # after start-up
+        open FG5010@5 "$bus"
+        ui alt+r; expect -x "write 5 AMPL?" "read 5 AMPL 1.00E+0" # traced, then held
+        if [ $way = close ]; then
+            probe 3; echo "longest answer on the accessibility bus during the wait: $worst ms"
+            ((worst < 1000)) || fail "the program left the accessibility bus $worst ms unanswered"
+        fi
+        t0=$(date +%s%N)
+        if [ $way = close ]; then "$(dirname "$0")/wmclose.py" "$wid"; else kill -TERM "$apid"; fi
+        ended; ms=$((($(date +%s%N) - t0) / 1000000))
+        ((ms < 1000)) || fail "$way: the program took $ms ms to end"
+        [ "$status" -eq 0 ] || fail "$way: exit status $status"
+        expect -x "clear 5" "write 5 OUT OFF"
+    done; wid="" ;;
 vxi11-drop)
     # The gateway closes the connection at the first call after start-up: Apply's line fails
     # in its box, and Apply stays enabled for the next try, which fails at once the same way.
