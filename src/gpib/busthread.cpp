@@ -2,7 +2,6 @@
 
 #include "bus/backend.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSemaphore>
 #include <QTimer>
@@ -18,6 +17,10 @@ BusThread::BusThread()
 
 BusThread::~BusThread()
 {
+    // The window and its cursor may be gone by now.
+    m_hold = nullptr;
+    m_busyBegin = nullptr;
+    m_busyEnd = nullptr;
     releaseBackend();
     m_thread.quit();
     m_thread.wait();
@@ -113,19 +116,27 @@ void BusThread::afterCall(std::function<void()> f)
         const std::lock_guard lock(m_pendingMutex);
         m_pending.push_back(std::move(f));
     }
-    if (QThread::currentThread() != &m_thread && m_depth == 0)
+    if (QThread::currentThread() != &m_thread)
         postPending();
 }
 
 void BusThread::postPending()
 {
+    // Posted, not called: they come after what the returning call leads to at once (the
+    // program's own box for a failed call), as they did behind a blocking driver.
+    QTimer::singleShot(0, &m_context, [this] { deliverPending(); });
+}
+
+void BusThread::deliverPending()
+{
+    // Never in the middle of another call: the end of that wait posts them again.
+    if (m_depth > 0)
+        return;
     std::vector<std::function<void()>> pending;
     {
         const std::lock_guard lock(m_pendingMutex);
         pending.swap(m_pending);
     }
-    // Posted, not called: they come after what the returning call leads to at once (the
-    // program's own box for a failed call), as they did behind a blocking driver.
     for (auto &f : pending)
-        QTimer::singleShot(0, QCoreApplication::instance(), std::move(f));
+        f();
 }

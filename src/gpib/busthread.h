@@ -70,9 +70,11 @@ public:
 
 private:
     void postPending();
+    void deliverPending();
 
     QThread m_thread;
     QObject *m_worker = nullptr; // lives on m_thread
+    QObject m_context;           // the window's thread: what is posted there dies with us
     std::unique_ptr<GpibBackend> m_backend;
     InputHold *m_hold = nullptr;
     std::function<void()> m_busyBegin;
