@@ -295,6 +295,7 @@ void Controller::SwitchOutputOff()
         return;
     OutputIsOn = false;
     ShowOutputState();
+    const BusyScope busy(m_view); // a second for the output to settle
     m_gpib.Delay(1.0f);
 }
 

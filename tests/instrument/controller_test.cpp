@@ -138,7 +138,10 @@ TEST(Enter, SendsTheValueAndItsCompanion)
             h.events.pending.push_back([&h] { h.unplug(); });
         for (size_t i = 0; i < r.boxes.size(); ++i)
             h.boxes.answers.push_back(Answer::No);
+        int busyInFirstWait = -1; // the output's 1 s to settle is a wait the user sees
+        h.events.pending.push_front([&h, &busyInFirstWait] { busyInFirstWait = h.view.busy; });
         h.type(f, "\r");
+        EXPECT_TRUE(!r.outputOn || busyInFirstWait > 0);
         EXPECT_EQ(h.writes(), r.writes);
         EXPECT_EQ(h.titles(), r.boxes);
         EXPECT_EQ(h.view.fieldMark[FakeView::at(f)], r.stillMarked);
