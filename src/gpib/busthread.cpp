@@ -6,6 +6,8 @@
 #include <QSemaphore>
 #include <QTimer>
 
+#include <chrono>
+
 BusThread::BusThread()
 {
     m_thread.setObjectName(QStringLiteral("gpib"));
@@ -67,6 +69,16 @@ void BusThread::run(const std::function<void()> &call)
             done.release();
         },
         Qt::QueuedConnection);
+    // Most calls return within microseconds: waiting that long here spares the window's
+    // thread a trip through its event loop, and the window cannot paint that fast anyway.
+    const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+    while (std::chrono::steady_clock::now() < spinUntil) {
+        if (done.tryAcquire()) {
+            finishCall();
+            return;
+        }
+        QThread::yieldCurrentThread();
+    }
 
     bool busyShown = false;
     QTimer busy;
@@ -89,8 +101,16 @@ void BusThread::run(const std::function<void()> &call)
         m_busyEnd();
     if (--m_depth == 0 && m_hold)
         m_hold->release();
-    postPending();
+    finishCall();
+}
 
+void BusThread::finishCall()
+{
+    {
+        const std::lock_guard lock(m_pendingMutex);
+        if (!m_pending.empty())
+            postPending();
+    }
     if (m_endRequested && !m_endRunning && m_depth == 0) {
         m_endRunning = true;
         if (m_ending)

@@ -69,6 +69,7 @@ public:
     void afterCall(std::function<void()> f);
 
 private:
+    void finishCall();
     void postPending();
     void deliverPending();
 
