@@ -256,19 +256,20 @@ vxi11-end)
     # Refresh waits for a reply that the gateway holds for 5 s. The window keeps answering
     # the accessibility bus, and the window manager's close (as from the close button), then
     # SIGTERM, cancel that call at once: the program is gone within a second, after the
-    # shut-down's device clear and "OUT OFF".
-    a11y_bus
-    for way in close TERM; do
+    # shut-down's device clear and "OUT OFF". Under wine: the close alone, and no
+    # accessibility bus (wine's windows are not on it, and a signal reaches the runner).
+    ways="close TERM" && ((${#emulator[@]} == 0)) && a11y_bus || ways=close
+    for way in $ways; do
         gateway FG5010@5 --fault delay:5000 --fault-on device_read --fault-after 90 # after start-up
         open FG5010@5 "$bus"
         ui alt+r; expect -x "write 5 AMPL?" "read 5 AMPL 1.00E+0" # traced, then held
-        if [ $way = close ]; then
+        if [ -n "${a11y:-}" ] && [ $way = close ]; then
             probe 3; echo "longest answer on the accessibility bus during the wait: $worst ms"
             ((worst < 1000)) || fail "the program left the accessibility bus $worst ms unanswered"
         fi
-        t0=$(date +%s%N)
-        if [ $way = close ]; then "$(dirname "$0")/wmclose.py" "$wid"; else kill -TERM "$apid"; fi
-        ended; ms=$((($(date +%s%N) - t0) / 1000000))
+        if [ $way = close ]; then t0=$("$(dirname "$0")/wmclose.py" "$wid") || fail "no close sent"
+        else t0=$(date +%s%N) && kill -TERM "$apid"; fi
+        ended; ms=$((($(date +%s%N) - t0) / 1000000)) && echo "$way: gone after $ms ms"
         ((ms < 1000)) || fail "$way: the program took $ms ms to end"
         [ "$status" -eq 0 ] || fail "$way: exit status $status"
         expect -x "clear 5" "write 5 OUT OFF"

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Asks an X11 window to close as a window manager's close button does: the
-WM_PROTOCOLS client message with WM_DELETE_WINDOW. Usage: wmclose.py WINDOW_ID"""
+WM_PROTOCOLS client message with WM_DELETE_WINDOW. Usage: wmclose.py WINDOW_ID
+Prints the time it was sent, in nanoseconds (as date +%s%N)."""
 import ctypes
 import sys
+import time
 
 x = ctypes.cdll.LoadLibrary("libX11.so.6")
 x.XOpenDisplay.restype = ctypes.c_void_p
@@ -31,5 +33,6 @@ event.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
 event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
 sent = x.XSendEvent(display, event.window, 0, 0, ctypes.byref(event))
 x.XFlush(display)
+print(time.time_ns())
 x.XCloseDisplay(display)
 sys.exit(0 if sent else 1)
