@@ -122,13 +122,15 @@ thread_local ThreadStatus SimGpibDriver::s_thread;
 SimGpibDriver::SimGpibDriver()
 {
     const char *listenerText = std::getenv("WAVEDIAL_SIMGPIB");
-    const auto listeners = parseSimListeners(listenerText ? listenerText : DefaultSimListeners);
+    std::string why;
+    const auto listeners =
+        parseSimListeners(listenerText ? listenerText : DefaultSimListeners, &why);
     if (!listeners) {
         // A program only sees its calls fail: say why where its user can read it.
         std::fprintf(stderr,
                      "wavedial-simgpib: WAVEDIAL_SIMGPIB=%s names no listeners "
-                     "(KIND@ADDRESS,...): every call fails\n",
-                     listenerText);
+                     "(KIND@ADDRESS,...): %s; every call fails\n",
+                     listenerText, why.c_str());
         return;
     }
     m_bus = std::make_unique<SimBus>(m_clock);

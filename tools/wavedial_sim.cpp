@@ -207,9 +207,11 @@ int main(int argc, char *argv[])
         listen = Listen{QHostAddress(QHostAddress::LocalHost), 1234};
 
     const std::string listenerText = listeners.value_or(std::string(DefaultSimListeners));
-    const auto specs = parseSimListeners(listenerText);
+    std::string why;
+    const auto specs = parseSimListeners(listenerText, &why);
     if (!specs)
-        return fail("no such listeners: " + listenerText);
+        return fail((parser.isSet(busOption) ? "--bus " + text(busOption) : listenerText) +
+                    " names no simulated bus: " + why);
 
     // Nothing here waits on the clock: a timeout is the host's to wait out.
     ManualClock clock;

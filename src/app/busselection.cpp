@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <set>
 
-std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
+std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value, std::string *why)
 {
     BusChoice choice;
     if (!value || value->empty() || *value == "sim") {
@@ -20,7 +20,7 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
         return choice;
     }
     if (value->starts_with("sim:")) {
-        auto listeners = parseSimListeners(value->substr(4));
+        auto listeners = parseSimListeners(value->substr(4), why);
         if (!listeners)
             return std::nullopt;
         choice.listeners = std::move(*listeners);
@@ -53,8 +53,11 @@ std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value)
 
 std::string busChoiceHelp(std::string_view value, std::string_view source)
 {
-    return std::string(source) + std::string(value) +
-           " names no bus that Wavedial can open.\n\n"
+    std::string why;
+    parseBusChoice(value, &why);
+    return std::string(source) + std::string(value) + " names no bus that Wavedial can open" +
+           (why.empty() ? "" : ": " + why) +
+           ".\n\n"
            "Accepted forms:\n"
            "sim (or unset, or empty): a simulated bus with one FG5010 at address 5\n"
            "sim:KIND@ADDRESS,...: a simulated bus with these listeners; KIND is FG5010, "

@@ -36,11 +36,13 @@ struct BusChoice
     Vxi11Address gateway;
 };
 
-// nullopt when `value` is none of the accepted forms.
-std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value);
+// nullopt when `value` is none of the accepted forms; then `why`, when given, says what
+// is wrong with a simulated bus's listeners ("" for the other forms).
+std::optional<BusChoice> parseBusChoice(std::optional<std::string_view> value,
+                                        std::string *why = nullptr);
 
-// The text that lists the accepted forms for an unusable `value`, which came after
-// `source` ("WAVEDIAL_GPIB=" or "--bus ").
+// The text for an unusable `value`, which came after `source` ("WAVEDIAL_GPIB=" or
+// "--bus "): what is wrong with it, where that can be told, and the accepted forms.
 std::string busChoiceHelp(std::string_view value, std::string_view source = "WAVEDIAL_GPIB=");
 
 // Everything the chosen bus needs for the whole run: its clock, its trace and the

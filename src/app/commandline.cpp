@@ -61,7 +61,7 @@ CommandLine readCommandLine(const QStringList &arguments)
         options.bus = parser.value(bus).toStdString();
         if (!parseBusChoice(*options.bus)) {
             line.exitCode = 2;
-            line.err = busChoiceHelp(*options.bus, "--bus ") + "\n";
+            line.err = "wavedial: " + busChoiceHelp(*options.bus, "--bus ") + "\n";
             return line;
         }
     }

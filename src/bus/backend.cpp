@@ -1,6 +1,7 @@
 #include "bus/backend.h"
 
 #include <array>
+#include <utility>
 
 namespace gpib {
 
@@ -73,4 +74,22 @@ void StatusRegistry::deliver(int32_t status, int32_t error, int32_t count)
         *v.iberr = error;
     *v.ibcnt = count;
     *v.ibcntl = count;
+}
+
+StatusRegistry::Scope::Scope(StatusRegistry &registry, gpib::StatusVariables &own)
+    : m_registry(registry)
+{
+    const Variables mine{&own.ibsta, &own.iberr, &own.ibcnt, &own.ibcntl};
+    const auto [it, fresh] = registry.m_threads.try_emplace(std::this_thread::get_id(), mine);
+    if (!fresh)
+        m_saved = std::exchange(it->second, mine);
+}
+
+StatusRegistry::Scope::~Scope()
+{
+    const std::thread::id thread = std::this_thread::get_id();
+    if (m_saved)
+        m_registry.m_threads.insert_or_assign(thread, *m_saved);
+    else
+        m_registry.m_threads.erase(thread);
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <thread>
 
 // The driver's entry points, as the NI-488.2 interface defines them. A backend is one
@@ -45,6 +46,15 @@ struct DeviceHandleSettings
     int pad = 0;         // primary address, 0 to 30
     int timeoutCode = 0; // 0 to 17
     bool eot = true;     // EOI with the last byte written
+};
+
+// One caller's status variables, for a caller that keeps them together.
+struct StatusVariables
+{
+    int32_t ibsta = 0;
+    int32_t iberr = 0;
+    int32_t ibcnt = 0;
+    int32_t ibcntl = 0;
 };
 
 // ibtmo and ibask answered as the vendor's driver answers them, for such a backend: the
@@ -110,6 +120,9 @@ public:
     // iberr is written only when status has ERR set, as the vendor's library does.
     void deliver(int32_t status, int32_t error, int32_t count);
 
+    // A caller's own variables in place of the thread's, for a while (below).
+    class Scope;
+
 private:
     struct Variables
     {
@@ -119,4 +132,20 @@ private:
         int32_t *ibcntl;
     };
     std::map<std::thread::id, Variables> m_threads;
+};
+
+// While a scope lasts, the calling thread's calls deliver into `own`; the thread's
+// registration, or its lack of one, comes back when the scope ends. For one thread that
+// serves several hosts on one bus: each host's counts stay its own.
+class StatusRegistry::Scope
+{
+public:
+    Scope(StatusRegistry &registry, gpib::StatusVariables &own);
+    ~Scope();
+    Scope(const Scope &) = delete;
+    Scope &operator=(const Scope &) = delete;
+
+private:
+    StatusRegistry &m_registry;
+    std::optional<Variables> m_saved;
 };

@@ -22,6 +22,12 @@ public:
         return m_status.registerThread(ibsta, iberr, ibcnt, ibcntl);
     }
     int UnregisterGpibGlobalsForThread() override { return m_status.unregisterThread(); }
+    // The calls made while the returned scope lasts deliver into `own`, not into the
+    // variables registered for the thread: for a caller that shares the thread with others.
+    [[nodiscard]] StatusRegistry::Scope statusInto(gpib::StatusVariables &own)
+    {
+        return {m_status, own};
+    }
 
     // A new handle on board 0 for primary address `pad` (0 to 30), no secondary address.
     int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) override

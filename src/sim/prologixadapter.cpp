@@ -48,15 +48,10 @@ SimPrologixAdapter::SimPrologixAdapter(SimBus &bus, SimPrologixOptions options)
 {
 }
 
-void SimPrologixAdapter::registerStatus()
-{
-    // Counts come through the status variables; registering again is harmless.
-    m_bus.RegisterGpibGlobalsForThread(&m_ibsta, &m_iberr, &m_ibcnt, &m_ibcntl);
-}
-
 std::string SimPrologixAdapter::take(std::string_view bytes)
 {
-    registerStatus();
+    // wavedial-sim's VXI-11 gateway shares the bus and the thread.
+    const auto counts = m_bus.statusInto(m_status);
     std::string out;
     for (const char c : bytes) {
         if (m_escape) {
@@ -203,7 +198,7 @@ void SimPrologixAdapter::read(std::string &out)
         const int status = m_bus.ibrd(h, chunk.data(), ReadChunk);
         if (status & gpib::ERR)
             return; // the talker had nothing (more) to say: the controller's timeout
-        const size_t n = static_cast<size_t>(std::max<int32_t>(m_ibcntl, 0));
+        const size_t n = static_cast<size_t>(std::max<int32_t>(m_status.ibcntl, 0));
         out.append(chunk.data(), n);
         total += n;
         if (status & gpib::END) {
@@ -236,8 +231,8 @@ void SimPrologixAdapter::findListeners(std::string &out)
     std::vector<uint16_t> results(list.size(), 0);
     m_bus.FindLstn(0, list.data(), results.data(), static_cast<int>(results.size()));
     std::string line;
-    if (!(m_ibsta & gpib::ERR)) {
-        for (int i = 0; i < m_ibcnt; ++i) {
+    if (!(m_status.ibsta & gpib::ERR)) {
+        for (int i = 0; i < m_status.ibcnt; ++i) {
             const uint16_t a = results[static_cast<size_t>(i)];
             if (a == 0)
                 continue; // the controller itself

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdint>
+#include "bus/backend.h"
+
 #include <string>
 #include <string_view>
 
@@ -45,7 +46,6 @@ private:
     void serialPoll(int pad, std::string &out);
     void findListeners(std::string &out);
     int bus(bool eoi);
-    void registerStatus();
 
     SimBus &m_bus;
     SimPrologixOptions m_options;
@@ -70,8 +70,6 @@ private:
     int m_handlePads[2] = {-1, -1};
     int m_handleTmo[2] = {-1, -1};
 
-    int32_t m_ibsta = 0;
-    int32_t m_iberr = 0;
-    int32_t m_ibcnt = 0;
-    int32_t m_ibcntl = 0;
+    // The counts of the controller's own bus calls, whoever else serves the bus.
+    gpib::StatusVariables m_status;
 };

@@ -5,11 +5,12 @@
 
 #include "text/trim.h"
 
-#include <charconv>
-#include <set>
+#include <map>
 #include <string>
 
 namespace {
+
+constexpr int MaxAddress = 30;
 
 std::optional<SimListenerSpec::Kind> kindNamed(std::string_view name)
 {
@@ -23,34 +24,58 @@ std::optional<SimListenerSpec::Kind> kindNamed(std::string_view name)
     return std::nullopt;
 }
 
+// One listener, KIND@ADDRESS; nullopt, with `why`, when it is none.
+std::optional<SimListenerSpec> parseListener(std::string_view item, std::string &why)
+{
+    const std::string text(item);
+    const size_t at = item.find('@');
+    const std::string_view number =
+        at == std::string_view::npos ? std::string_view() : TrimSpace(item.substr(at + 1));
+    const auto kind = kindNamed(TrimSpace(item.substr(0, at)));
+    const std::optional<int> address = WholeNumber(number);
+    if (item.empty())
+        why = "the list has a comma too many";
+    else if (number.empty())
+        why = text + " has no address (KIND@ADDRESS)";
+    else if (!kind)
+        why = "the kind of " + text + " is none of FG5010, AFG5101, AFG5102, PFG5105, MUTE, OTHER";
+    else if (!address || *address < 1 || *address > MaxAddress)
+        why = "the address of " + text + " is not a number from 1 to 30";
+    else
+        return SimListenerSpec{*kind, *address};
+    return std::nullopt;
+}
+
 } // namespace
 
-std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list)
+std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list,
+                                                              std::string *why)
 {
     std::vector<SimListenerSpec> out;
     if (TrimSpace(list).empty())
         return out;
-    std::set<int> used;
+    std::map<int, std::string_view> used; // address -> the listener given it
+    std::string fault;
     while (true) {
         const size_t comma = list.find(',');
         const std::string_view item = TrimSpace(list.substr(0, comma));
-        const size_t at = item.find('@');
-        if (at == std::string_view::npos)
-            return std::nullopt;
-        const auto kind = kindNamed(TrimSpace(item.substr(0, at)));
-        const std::string_view number = TrimSpace(item.substr(at + 1));
-        int address = 0;
-        const auto r = std::from_chars(number.data(), number.data() + number.size(), address);
-        if (!kind || number.empty() || r.ec != std::errc() ||
-            r.ptr != number.data() + number.size() || address < 1 || address > 30 ||
-            !used.insert(address).second)
-            return std::nullopt;
-        out.push_back({*kind, address});
-        if (comma == std::string_view::npos)
+        const auto listener = parseListener(item, fault);
+        if (!listener)
             break;
+        const auto [first, fresh] = used.try_emplace(listener->address, item);
+        if (!fresh) {
+            fault =
+                std::string(first->second) + " and " + std::string(item) + " have the same address";
+            break;
+        }
+        out.push_back(*listener);
+        if (comma == std::string_view::npos)
+            return out;
         list.remove_prefix(comma + 1);
     }
-    return out;
+    if (why)
+        *why = std::move(fault);
+    return std::nullopt;
 }
 
 std::unique_ptr<SimDevice> makeSimDevice(SimListenerSpec::Kind kind)

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,8 +23,10 @@ struct SimListenerSpec
 // What stands on a simulated bus that nobody described: one FG5010 at address 5.
 inline constexpr std::string_view DefaultSimListeners = "FG5010@5";
 
-// nullopt when the text is not such a list.
-std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list);
+// nullopt when the text is not such a list; then `why`, when given, names the listener at
+// fault and what is wrong with it, e.g. "FG5010 has no address (KIND@ADDRESS)".
+std::optional<std::vector<SimListenerSpec>> parseSimListeners(std::string_view list,
+                                                              std::string *why = nullptr);
 
 std::unique_ptr<SimDevice> makeSimDevice(SimListenerSpec::Kind kind);
 

@@ -48,15 +48,8 @@ DeviceName parseDeviceName(std::string_view name, int interfacePad)
 
 } // namespace
 
-void Vxi11Gateway::registerStatus()
-{
-    // Counts come back through the status variables; registering again is harmless.
-    m_bus.RegisterGpibGlobalsForThread(&m_ibsta, &m_iberr, &m_ibcnt, &m_ibcntl);
-}
-
 int Vxi11Gateway::handle(int pad)
 {
-    registerStatus();
     const auto it = m_handles.find(pad);
     if (it != m_handles.end())
         return it->second;
@@ -137,6 +130,7 @@ Answer Vxi11Gateway::createLink(int channel, const Request &r)
 
 Answer Vxi11Gateway::destroyLink(int channel, int32_t lid)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = linkOf(channel, lid, a);
     if (!l)
@@ -150,6 +144,7 @@ Answer Vxi11Gateway::destroyLink(int channel, int32_t lid)
 
 void Vxi11Gateway::closeChannel(int channel)
 {
+    const auto counts = m_bus.statusInto(m_status);
     for (auto it = m_links.begin(); it != m_links.end();) {
         if (it->second.channel != channel) {
             ++it;
@@ -164,6 +159,7 @@ void Vxi11Gateway::closeChannel(int channel)
 
 Answer Vxi11Gateway::write(int channel, const Request &r)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = instrument(channel, r, a);
     if (!l)
@@ -180,6 +176,7 @@ Answer Vxi11Gateway::write(int channel, const Request &r)
 
 Answer Vxi11Gateway::read(int channel, const Request &r)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = instrument(channel, r, a);
     if (!l)
@@ -209,7 +206,7 @@ Answer Vxi11Gateway::read(int channel, const Request &r)
         a.hold = std::chrono::milliseconds(r.ioTimeoutMs);
         return a;
     }
-    bytes.resize(static_cast<size_t>(std::max<int32_t>(m_ibcntl, 0)));
+    bytes.resize(static_cast<size_t>(std::max<int32_t>(m_status.ibcntl, 0)));
     a.reason = ((status & gpib::END) ? ReasonEnd : 0) | (atTermChar ? ReasonTermChar : 0) |
                (bytes.size() == r.requestSize ? ReasonRequestCount : 0);
     a.data = std::move(bytes);
@@ -218,6 +215,7 @@ Answer Vxi11Gateway::read(int channel, const Request &r)
 
 Answer Vxi11Gateway::readStatusByte(int channel, const Request &r)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = instrument(channel, r, a);
     if (!l)
@@ -234,6 +232,7 @@ Answer Vxi11Gateway::readStatusByte(int channel, const Request &r)
 
 Answer Vxi11Gateway::clear(int channel, const Request &r)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = instrument(channel, r, a);
     if (!l)
@@ -245,12 +244,12 @@ Answer Vxi11Gateway::clear(int channel, const Request &r)
 
 Answer Vxi11Gateway::remote(int channel, const Request &r, bool on)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = usable(channel, r, a);
     if (!l)
         return a;
     endSearch();
-    registerStatus();
     // Remote asserts REN; local on an instrument's link sends it Go To Local, on the
     // interface link it releases REN for every instrument.
     if (on || l->pad == Interface) {
@@ -288,6 +287,7 @@ Answer Vxi11Gateway::unlock(int channel, int32_t lid)
 
 Answer Vxi11Gateway::docmd(int channel, const Request &r)
 {
+    const auto counts = m_bus.statusInto(m_status);
     Answer a;
     const Link *l = usable(channel, r, a);
     if (!l)
@@ -306,7 +306,6 @@ Answer Vxi11Gateway::docmd(int channel, const Request &r)
         break;
     case CmdIfc:
         endSearch();
-        registerStatus();
         m_bus.SendIFC(0);
         m_listeners.clear(); // IFC unaddresses everybody
         break;
@@ -316,7 +315,6 @@ Answer Vxi11Gateway::docmd(int channel, const Request &r)
             break;
         }
         endSearch();
-        registerStatus();
         m_ren = r.data[0] != 0 || r.data[1] != 0;
         m_bus.ibsre(0, m_ren ? 1 : 0);
         break;
@@ -412,6 +410,7 @@ void Vxi11Gateway::busStatus(const Request &r, Answer &a)
 
 void Vxi11Gateway::endSearch()
 {
+    const auto counts = m_bus.statusInto(m_status);
     if (m_probed.empty())
         return;
     // The search's one trace line, as the card's search gives it: the interface's own
@@ -423,6 +422,5 @@ void Vxi11Gateway::endSearch()
     list.push_back(gpib::NOADDR);
     m_probed.clear();
     std::vector<uint16_t> found(list.size(), 0);
-    registerStatus();
     m_bus.FindLstn(0, list.data(), found.data(), static_cast<int>(found.size()));
 }

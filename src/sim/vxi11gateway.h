@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bus/backend.h"
 #include "bus/vxi11numbers.h"
 
 class SimBus;
@@ -99,7 +100,6 @@ private:
     const Link *instrument(int channel, const vxi11::Request &r, vxi11::Answer &a);
     void release(int32_t lid);
     int handle(int pad);
-    void registerStatus();
     void sendCommand(std::string_view bytes, vxi11::Answer &a);
     void busStatus(const vxi11::Request &r, vxi11::Answer &a);
 
@@ -116,5 +116,7 @@ private:
     std::vector<int> m_probed;
     bool m_ren = false;
 
-    int32_t m_ibsta = 0, m_iberr = 0, m_ibcnt = 0, m_ibcntl = 0;
+    // The counts of the gateway's own bus calls, whoever else serves the bus: each entry
+    // point that reaches the bus has them delivered here while it runs.
+    gpib::StatusVariables m_status;
 };

@@ -8,10 +8,12 @@
 
 namespace {
 
-std::string described(const std::optional<BusChoice> &c)
+std::string described(std::optional<std::string_view> value)
 {
+    std::string why;
+    const std::optional<BusChoice> c = parseBusChoice(value, &why);
     if (!c)
-        return "refused";
+        return "refused" + (why.empty() ? "" : ": " + why);
     const char *const kinds[] = {"sim", "system", "prologix", "vxi11"}; // then the library, port or place
     std::string s = kinds[static_cast<int>(c->kind)] + (" " + c->libraryPath) + c->adapter.device +
                     c->adapter.host + (c->adapter.host.empty() ? "" : ":" + std::to_string(c->adapter.port));
@@ -33,14 +35,19 @@ TEST(BusChoice, AcceptsTheDocumentedFormsOnly)
         {"prologix:/dev/ttyUSB0", "prologix /dev/ttyUSB0"}, {"prologix:com12", "prologix COM12"},
         {"vxi11:10.0.0.5", "vxi11 10.0.0.5:111/gpib0"}, {"vxi11:[fe80::2]:5000/gpib1", "vxi11 fe80::2:5000/gpib1"},
         {"vxi11:gw.lab/hpib_0", "vxi11 gw.lab:111/hpib_0"},
+        {"sim:MUTE@31", "refused: the address of MUTE@31 is not a number from 1 to 30"},
+        {"sim:MUTE@0", "refused: the address of MUTE@0 is not a number from 1 to 30"},
+        {"sim:MUTE@9x", "refused: the address of MUTE@9x is not a number from 1 to 30"},
+        {"sim:mute@9", "refused: the kind of mute@9 is none of FG5010, AFG5101, AFG5102, PFG5105, MUTE, OTHER"},
+        {"sim:FG5010", "refused: FG5010 has no address (KIND@ADDRESS)"}, {"sim:MUTE@9,", "refused: the list has a comma too many"},
+        {"sim:MUTE@9, OTHER@3,PFG5105@9", "refused: MUTE@9 and PFG5105@9 have the same address"},
     };
     for (const auto &[value, expected] : rows)
-        EXPECT_EQ(described(parseBusChoice(value)), expected) << value.value_or("(unset)");
-    for (const char *bad : {"sim:MUTE@31", "sim:MUTE@0", "sim:MUTE@9,OTHER@9", "sim:MUTE@9,", "sim:MUTE@9x", "sim:mute@9", "SIM",
-                            "systemx", "prologix:", "prologix:h:0", "prologix:h:65536", "prologix::1234", "prologix:::1",
+        EXPECT_EQ(described(value), expected) << value.value_or("(unset)");
+    for (const char *bad : {"SIM", "systemx", "prologix:", "prologix:h:0", "prologix:h:65536", "prologix::1234", "prologix:::1",
                             "prologix:[::1", "prologix:[host]:1234", "prologix:my host", "prologix:COM0", "Prologix:host",
                             "vxi11:", "vxi11:gw/", "vxi11:gw/a b", "vxi11:gw:0", "vxi11:[::1", "vxi11:/gpib0"})
-        EXPECT_EQ(described(parseBusChoice(std::string_view(bad))), "refused") << bad;
+        EXPECT_EQ(described(bad), "refused") << bad;
 }
 
 TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
@@ -48,6 +55,8 @@ TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
     const std::string port = std::to_string(closedPort());
     const std::pair<std::string, std::string> rows[] = {
         {"sim:AFG5102@30", ""}, {"gpib0", "WAVEDIAL_GPIB=gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n"},
+        {"sim:FG5010@5,AFG5102@5", "WAVEDIAL_GPIB=sim:FG5010@5,AFG5102@5 names no bus that Wavedial can open: "
+                                   "FG5010@5 and AFG5102@5 have the same address.\n\nAccepted forms:\n"},
         {"system:/nonexistent/libgpib.so", "The GPIB library /nonexistent/libgpib.so could not be loaded: "},
         {"prologix:127.0.0.1:" + port, "The Prologix-compatible GPIB controller at 127.0.0.1:" + port + " could not be opened: Connection refused."},
         {"vxi11:127.0.0.1:" + port, "The LAN/GPIB gateway at 127.0.0.1:" + port + "/gpib0 could not be reached: Connection refused."},
@@ -73,7 +82,9 @@ TEST(CommandLine, PrintsOrEndsOrRuns)
     const Row rows[] = {
         {{}, 0, "", "(env)"}, {{"--version"}, 0, "wavedial 1.3.1\n", ""}, {{"--help"}, 0, "Usage: wavedial [options]\n", ""},
         {{"--bus", "vxi11:gw"}, 0, "", "vxi11:gw"}, {{"--bus=sim:", "--trace", "t"}, 0, "", "sim:"},
-        {{"--bus", "gpib0"}, 2, "--bus gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n", ""},
+        {{"--bus", "gpib0"}, 2, "wavedial: --bus gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n", ""},
+        {{"--bus", "sim:FG5010@31"}, 2, "wavedial: --bus sim:FG5010@31 names no bus that Wavedial can open: the address "
+                                        "of FG5010@31 is not a number from 1 to 30.\n\nAccepted forms:\n", ""},
         {{"--frob"}, 2, "wavedial: Unknown option 'frob'.\n", ""}, {{"--bus"}, 2, "wavedial: Missing value after '--bus'.\n", ""},
         {{"sim"}, 2, "wavedial: unexpected argument 'sim'.\n", ""},
     };

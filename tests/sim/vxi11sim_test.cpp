@@ -1,5 +1,6 @@
 // wavedial-sim's VXI-11 gateway over loopback TCP, driven as hosts drive it: each row is
 // one call (or a move of the gateway's test clock) and what comes back and onto the bus.
+#include "sim/prologixadapter.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
 #include "sim/vxi11server.h"
@@ -62,12 +63,13 @@ struct Line
 
 using ms = std::chrono::milliseconds;
 
-// Hosts A and B (and more) on one gateway over MUTE@2,FG5010@5, on a test clock.
+// Hosts A and B (and more) on one gateway over MUTE@2,FG5010@5,AFG5102@9, on a test clock,
+// and a Prologix controller on the same bus, as wavedial-sim serves both.
 struct Bench
 {
     explicit Bench(Vxi11Faults faults = {}) : server(bus, clock, faults)
     {
-        populateSimBus(bus, *parseSimListeners("MUTE@2,FG5010@5"));
+        populateSimBus(bus, *parseSimListeners("MUTE@2,FG5010@5,AFG5102@9"));
         bus.setTraceSink([this](std::string_view l) {
             if (!trace.empty())
                 trace += '|';
@@ -198,13 +200,16 @@ struct Bench
     ManualClock busClock, clock;
     SimBus bus{busClock};
     Vxi11Server server;
+    SimPrologixAdapter prologix{bus};
     std::map<char, Host> hosts;
     std::string trace;
 };
 
 struct Row
 {
-    char host; // '+' moves the clock by `call` ms; then a host's "wait" takes its held reply
+    // A host; '+' moves the clock by `call` ms, then a host's "wait" takes its held reply;
+    // 'P' sends `call` to the Prologix controller on the same bus.
+    char host;
     const char *call;
     const char *answer; // "-": held, nothing yet
     const char *trace;  // the lines it put on the bus, "|" between them
@@ -219,6 +224,8 @@ void play(Bench &b, std::initializer_list<Row> rows)
         if (r.host == '+') {
             b.clock.advance(ms(std::stoi(r.call)));
             b.server.wake();
+        } else if (r.host == 'P') {
+            got = b.prologix.take(r.call);
         } else if (std::string(r.call) == "wait") {
             got = b.answer(b.host(r.host), false, true);
         } else {
@@ -318,6 +325,33 @@ TEST(Vxi11Gateway, ShowsTheFaultItIsToldTo)
         play(b, {{'A', "link gpib0,5", "0", ""}, first, second});
         if (faults.kind == K::Delay)
             play(b, {{'A', "wait", "0 3", ""}});
+    }
+}
+
+// wavedial-sim --listen and --vxi11: one bus, one thread, and each front end reads the
+// counts of its own calls, whichever came first and however their calls interleave.
+TEST(Vxi11Gateway, SharesTheBusWithAPrologixControllerEachWithItsOwnCounts)
+{
+    const Row prologixId = {'P', "++eos 3\n++addr 5\nID?\n++read eoi\n", "ID SIM/FG5010,V2.1",
+                            "write 5 ID?|read 5 ID SIM/FG5010,V2.1"};
+    for (const bool prologixFirst : {true, false}) {
+        Bench b;
+        gpib::StatusVariables thread; // the thread's own: the front ends leave them alone
+        b.bus.RegisterGpibGlobalsForThread(&thread.ibsta, &thread.iberr, &thread.ibcnt,
+                                           &thread.ibcntl);
+        if (prologixFirst)
+            play(b, {prologixId});
+        play(b, {{'A', "link gpib0,9", "0", ""},
+                 {'A', "write ID?", "0 3", "write 9 ID?"},
+                 {'A', "read 40", "0 4 ID SIM/AFG5102,V2.1", "read 9 ID SIM/AFG5102,V2.1"},
+                 prologixId,
+                 {'P', "OUT?\n", "", "write 5 OUT?"},
+                 {'A', "write FREQ?", "0 5", "write 9 FREQ?"},
+                 {'P', "++read eoi\n", "OUT OFF", "read 5 OUT OFF"},
+                 {'A', "read 40", "0 4 FREQ 1.000E+3", "read 9 FREQ 1.000E+3"}});
+        EXPECT_EQ(thread.ibsta, 0);
+        b.bus.ibsre(0, 1);
+        EXPECT_EQ(thread.ibsta, gpib::CMPL);
     }
 }
 // clang-format on
