@@ -2,6 +2,7 @@
 
 #include "forms/formstyle.h"
 
+#include "mainwindow/accessiblevalue.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
 
@@ -28,10 +29,15 @@ constexpr int ClientHeight = 6315;
 // at the left.
 enum class Anchor { Left, Right };
 
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry,
-              Anchor anchor, bool bold = false)
+template <typename Label = QLabel>
+Label *label(QWidget *parent, const char *name, const QString &text, QRect geometry, Anchor anchor,
+             bool bold = false)
 {
-    QLabel *l = formLabel(parent, name, text, geometry);
+    auto *l = new Label(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
+    l->setGeometry(geometry);
     l->setFont(formFont(12, bold));
     l->setAlignment(anchor == Anchor::Right ? Qt::AlignRight | Qt::AlignTop
                                             : Qt::AlignLeft | Qt::AlignVCenter);
@@ -143,6 +149,9 @@ void MainFormUi::showOutputState(bool on)
     ActualOutput->setText(outputText(on));
     Shape1->setFillColor(on ? QColor(0, 255, 0) : QColor(255, 0, 0));
     Button_ToggleOutput->setText(toggleCaption(on));
+    // Heard as well as seen.
+    setAccessibleValue(ActualOutput, QStringLiteral("Output: ") + outputText(on));
+    setAccessibleValue(Shape1, on ? QStringLiteral("Green: output ON") : QStringLiteral("Red: output OFF"));
 }
 
 void MainFormUi::buildSettings(QWidget *client)
@@ -178,7 +187,7 @@ void MainFormUi::buildSettings(QWidget *client)
     Label3[0] = label(Frame2, "Label3(0)", QStringLiteral("%"), twipsRect(2340, 3030, 210, 300), Anchor::Left);
 
     Label1[4] = label(Frame2, "Label1(4)", QStringLiteral("Output:"), twipsRect(840, 3600, 795, 300), Anchor::Right);
-    ActualOutput = label(Frame2, "ActualOutput", outputText(false), twipsRect(1800, 3600, 540, 300), Anchor::Left, true);
+    ActualOutput = label<StateLabel>(Frame2, "ActualOutput", outputText(false), twipsRect(1800, 3600, 540, 300), Anchor::Left, true);
     Shape1 = new CircleShape(Frame2);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setGeometry(twipsRect(2520, 3615, 255, 255));
@@ -215,6 +224,7 @@ void MainFormUi::describeControls()
         {FreqMult[1], "kHz", "Frequency unit: kilohertz"},
         {FreqMult[2], "MHz", "Frequency unit: megahertz"},
         {ActualOutput, "Output", "Whether the instrument's output is on"},
+        {Shape1, "Output lamp", "Green while the instrument's output is on, red while it is off"},
         {Button_Refresh, "Refresh", "Read the instrument's settings back"},
         {Button_Apply, "Apply", "Send every setting to the instrument"},
         {Button_SaveSettings, "Save Settings", "Store the instrument's settings for this model"},

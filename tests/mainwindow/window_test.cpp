@@ -3,6 +3,7 @@
 #include "support/loadedform.h"
 
 #include "mainwindow/entryfield.h"
+#include "mainwindow/shapes.h"
 
 #include <QAccessible>
 #include <QAccessibleEditableTextInterface>
@@ -305,6 +306,18 @@ TEST(Names, EveryControlTellsAScreenReaderWhatItIs)
     }
     EXPECT_EQ(accessibleName(h.ui().Frame5), "Frequency unit");
     EXPECT_EQ(accessibleName(h.ui().Offset), "Offset");
+    // The output's state is heard, not only seen, and follows the output.
+    const std::pair<QWidget *, const char *> displays[] = {{h.ui().ActualOutput, "Output"},
+                                                           {h.ui().Shape1, "Output lamp"}};
+    for (const char *state : {"OFF", "ON", "OFF"}) {
+        for (const auto &[display, name] : displays) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(display);
+            EXPECT_EQ(a->text(QAccessible::Name), name);
+            const QString value = a->text(QAccessible::Value);
+            EXPECT_TRUE(value.endsWith(QLatin1String(" ") + QLatin1String(state))) << value.toStdString();
+        }
+        h.ui().Button_ToggleOutput->click();
+    }
 }
 
 } // namespace
