@@ -259,15 +259,16 @@ void MainFormUi::fitTexts()
     buttons.push_back({Button_ToggleOutput, {toggleCaption(false), toggleCaption(true)}});
     fitFonts(8, buttons);
 
-    // The widest text each field holds, every figure as wide as "0" in the forms' faces:
-    // a typed number keeps its length when tidied ("12345"), one read back has four
-    // significant figures ("-1.500", "30.00"), the sign key puts "-" before the six
-    // characters typed into Offset, and the two figures of a symmetry become "35.00".
-    // The wide fields show their values in one size; the narrow one in what it allows.
-    fitFonts(12, {{Amplitude, {QStringLiteral("00000")}},
-                  {Offset, {QStringLiteral("-000000")}},
-                  {Frequency, {QStringLiteral("00000")}}});
-    fitFonts(12, {{Symmetry, {QStringLiteral("00.00")}}});
+    // Every field shows whatever can be typed into it in one size, every figure as wide
+    // as "0" in the forms' faces. The program writes longer texts, shown smaller: a
+    // symmetry's two figures become "35.00", the sign key puts "-" before six figures
+    // of an offset.
+    std::vector<ShownTexts> fields;
+    for (EntryField *f : {Amplitude, Offset, Frequency, Symmetry})
+        fields.push_back({f, {QString(f->longestTypedText(), u'0')}});
+    fitFonts(12, fields);
+    for (EntryField *f : {Amplitude, Offset, Frequency, Symmetry})
+        f->keepTextsWhole();
 }
 
 void MainFormUi::buildMenu(QMainWindow *window)

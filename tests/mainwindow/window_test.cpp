@@ -81,18 +81,6 @@ QRect inkBetween(const QImage &a, const QImage &b)
     return ink;
 }
 
-// The pixels that `text` changes in `control`, against the same control without it.
-QRect inkInControl(QWidget *control, const QString &text)
-{
-    const QString before = shownText(control);
-    show(control, QString());
-    const QImage blank = control->grab().toImage();
-    show(control, text);
-    const QImage drawn = control->grab().toImage();
-    show(control, before);
-    return inkBetween(blank, drawn);
-}
-
 // The same text in the same font, painted with nothing to cut it.
 QRect inkUnbounded(const QWidget *control, const QString &text)
 {
@@ -113,6 +101,20 @@ QRect inkUnbounded(const QWidget *control, const QString &text)
     p.drawText(QRectF(10, 10, 380, 80), flags, text);
     p.end();
     return inkBetween(blank, drawn);
+}
+
+// The pixels that `text` changes in `control` against the same control without it, and
+// the ink of the same text painted whole.
+std::pair<QRect, QRect> inkShownAndWhole(QWidget *control, const QString &text)
+{
+    const QString before = shownText(control);
+    show(control, QString());
+    const QImage blank = control->grab().toImage();
+    show(control, text);
+    const QImage drawn = control->grab().toImage();
+    const QRect whole = inkUnbounded(control, text);
+    show(control, before);
+    return {inkBetween(blank, drawn), whole};
 }
 
 TEST(Keys, RealKeysPassReplaceOrRefuseCharacters)
@@ -261,8 +263,7 @@ TEST(Fit, EveryCaptionAndEveryValueShowsWholeInsideItsBox)
     }
     for (const auto &[control, text] : rows) {
         SCOPED_TRACE(control->objectName().toStdString() + " '" + text.toStdString() + "'");
-        const QRect ink = inkInControl(control, text);
-        const QRect whole = inkUnbounded(control, text);
+        const auto [ink, whole] = inkShownAndWhole(control, text);
         // A cut glyph loses columns or rows; one of antialiasing is no cut.
         EXPECT_NEAR(ink.width(), whole.width(), 1);
         EXPECT_NEAR(ink.height(), whole.height(), 1);
