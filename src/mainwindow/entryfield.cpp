@@ -1,5 +1,7 @@
 #include "mainwindow/entryfield.h"
 
+#include "forms/formstyle.h"
+
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -40,6 +42,18 @@ void EntryField::setProgramText(const QString &text)
 {
     setText(text);
     setCursorPosition(0);
+}
+
+void EntryField::keepTextsWhole()
+{
+    m_fullPoints = font().pointSizeF();
+    connect(this, &QLineEdit::textChanged, this, &EntryField::fitText, Qt::UniqueConnection);
+    fitText();
+}
+
+void EntryField::fitText()
+{
+    fitFonts(m_fullPoints, {{this, {text()}}});
 }
 
 void EntryField::keyPressEvent(QKeyEvent *event)

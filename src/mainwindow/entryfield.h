@@ -14,7 +14,9 @@
 //  - the focus arrives without selecting the text, whichever way it comes;
 //  - text enters only through typed keys: paste (keys, menu, middle button), drops and
 //    input-method commits either go through the same key filter or are refused, so no
-//    text the filter would refuse can reach the instrument.
+//    text the filter would refuse can reach the instrument;
+//  - once told to (keepTextsWhole), a text too wide for the box in its font is shown in
+//    a smaller size, whole.
 class EntryField : public QLineEdit
 {
     Q_OBJECT
@@ -28,6 +30,10 @@ public:
     // beginning, the caret at 0, as the original text boxes showed it; a long text
     // would otherwise scroll its sign and first digits out of view.
     void setProgramText(const QString &text);
+
+    // From now on the present font's size is the largest the texts are shown in: the
+    // program writes texts longer than any typed one ("35.00" into a two-figure box).
+    void keepTextsWhole();
 
 signals:
     void keyPress(int16_t &keyAscii);
@@ -46,5 +52,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void fitText();
+
     int m_longestTypedText;
+    qreal m_fullPoints = 0;
 };

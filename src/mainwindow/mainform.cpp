@@ -234,10 +234,7 @@ void MainForm::setInitCaption(const std::string &caption)
 
 void MainForm::showOutputState(bool on)
 {
-    m_ui.ActualOutput->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-    m_ui.Shape1->setFillColor(on ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    m_ui.Button_ToggleOutput->setText(on ? QStringLiteral("&Turn OFF Output")
-                                         : QStringLiteral("&Turn ON Output"));
+    m_ui.showOutputState(on);
 }
 
 void MainForm::showAbout(const std::string &sheet)

@@ -2,6 +2,7 @@
 
 #include "forms/formstyle.h"
 
+#include "mainwindow/accessiblevalue.h"
 #include "mainwindow/entryfield.h"
 #include "mainwindow/shapes.h"
 
@@ -16,43 +17,42 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr int ClientWidth = 3375;
 constexpr int ClientHeight = 6315;
 
-// Labels size themselves to their text. A caption before a field keeps its right edge,
-// so that it stays against the field whatever the font's width; the others keep their
-// left edge.
+// A caption before a field stands against it, at the right of its box; the others begin
+// at the left.
 enum class Anchor { Left, Right };
 
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry,
-              Anchor anchor, bool bold = false)
+template <typename Label = QLabel>
+Label *label(QWidget *parent, const char *name, const QString &text, QRect geometry, Anchor anchor,
+             bool bold = false)
 {
-    QLabel *l = formLabel(parent, name, text, geometry);
-    l->setFont(formFont(12, bold));
-    const int width = std::max(geometry.width(), l->sizeHint().width());
-    if (anchor == Anchor::Right) {
-        geometry.setLeft(geometry.right() + 1 - width);
-        l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    } else {
-        geometry.setWidth(width);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    }
+    auto *l = new Label(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setText(text);
     l->setGeometry(geometry);
+    l->setFont(formFont(12, bold));
+    l->setAlignment(anchor == Anchor::Right ? Qt::AlignRight | Qt::AlignTop
+                                            : Qt::AlignLeft | Qt::AlignVCenter);
     return l;
 }
 
-// An option button is as wide as its caption needs, up to where the next one begins.
-void fitOptions(QFrame *frame, const auto &options)
+QString outputText(bool on)
 {
-    for (size_t i = 0; i < options.size(); ++i) {
-        QRect g = options[i]->geometry();
-        const int limit = i + 1 < options.size() ? options[i + 1]->x() : frame->width();
-        g.setWidth(std::clamp(options[i]->sizeHint().width(), g.width(), limit - g.x()));
-        options[i]->setGeometry(g);
-    }
+    return on ? QStringLiteral("ON") : QStringLiteral("OFF");
+}
+
+// The button says what it will do.
+QString toggleCaption(bool on)
+{
+    return on ? QStringLiteral("&Turn OFF Output") : QStringLiteral("&Turn ON Output");
 }
 
 EntryField *field(QWidget *parent, const char *name, int longest, QRect geometry)
@@ -118,6 +118,44 @@ void MainFormUi::setupUi(QMainWindow *window)
     client->setFixedSize(twips(ClientWidth), twips(ClientHeight));
     window->setCentralWidget(client);
 
+    buildSettings(client);
+    // The engraved rule under the menu bar: wider than the client area, clipped by it.
+    Line1[0] = new LineShape(QColor(128, 128, 128), client);
+    Line1[0]->setObjectName(QStringLiteral("Line1(0)"));
+    Line1[0]->setGeometry(0, twips(0), twips(3480), 1);
+    Line1[1] = new LineShape(QColor(255, 255, 255), client);
+    Line1[1]->setObjectName(QStringLiteral("Line1(1)"));
+    Line1[1]->setGeometry(0, twips(10), twips(3480), 1);
+    Button_ToggleOutput = button(client, "Button_ToggleOutput", toggleCaption(false), twipsRect(120, 5700, 3135, 495));
+
+    showOutputState(false);
+    OutInto[0]->setChecked(true);
+    WaveFunction[0]->setChecked(true);
+    FreqMult[0]->setChecked(true);
+    Button_Apply->setEnabled(false);
+    // The menu bar's "&About" owns Alt+A, as it does where the menu bar takes the Alt key
+    // first; the button keeps its underlined A but no shortcut of its own.
+    Button_Apply->setShortcut(QKeySequence());
+
+    describeControls();
+    fitTexts();
+    buildMenu(window);
+    orderTabs();
+    window->setFixedSize(client->width(), client->height() + window->menuBar()->sizeHint().height());
+}
+
+void MainFormUi::showOutputState(bool on)
+{
+    ActualOutput->setText(outputText(on));
+    Shape1->setFillColor(on ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    Button_ToggleOutput->setText(toggleCaption(on));
+    // Heard as well as seen.
+    setAccessibleValue(ActualOutput, QStringLiteral("Output: ") + outputText(on));
+    setAccessibleValue(Shape1, on ? QStringLiteral("Green: output ON") : QStringLiteral("Red: output OFF"));
+}
+
+void MainFormUi::buildSettings(QWidget *client)
+{
     Frame2 = new QGroupBox(QStringLiteral("Settings"), client);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setGeometry(twipsRect(120, 120, 3135, 5355));
@@ -149,39 +187,19 @@ void MainFormUi::setupUi(QMainWindow *window)
     Label3[0] = label(Frame2, "Label3(0)", QStringLiteral("%"), twipsRect(2340, 3030, 210, 300), Anchor::Left);
 
     Label1[4] = label(Frame2, "Label1(4)", QStringLiteral("Output:"), twipsRect(840, 3600, 795, 300), Anchor::Right);
-    ActualOutput = label(Frame2, "ActualOutput", QStringLiteral("OFF"), twipsRect(1800, 3600, 540, 300), Anchor::Left, true);
+    ActualOutput = label<StateLabel>(Frame2, "ActualOutput", outputText(false), twipsRect(1800, 3600, 540, 300), Anchor::Left, true);
     Shape1 = new CircleShape(Frame2);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setGeometry(twipsRect(2520, 3615, 255, 255));
-    Shape1->setFillColor(QColor(255, 0, 0));
 
     Button_Refresh = button(Frame2, "Button_Refresh", QStringLiteral("&Refresh"), twipsRect(240, 4200, 1275, 375));
     Button_Apply = button(Frame2, "Button_Apply", QStringLiteral("&Apply"), twipsRect(1620, 4200, 1275, 375));
     Button_SaveSettings = button(Frame2, "Button_SaveSettings", QStringLiteral("Sa&ve Settings"), twipsRect(240, 4740, 1260, 375));
     Button_LoadSavedSettings = button(Frame2, "Button_LoadSavedSettings", QStringLiteral("&Load Settings"), twipsRect(1620, 4740, 1260, 375));
+}
 
-    // The engraved rule under the menu bar: wider than the client area, clipped by it.
-    Line1[0] = new LineShape(QColor(128, 128, 128), client);
-    Line1[0]->setObjectName(QStringLiteral("Line1(0)"));
-    Line1[0]->setGeometry(0, twips(0), twips(3480), 1);
-    Line1[1] = new LineShape(QColor(255, 255, 255), client);
-    Line1[1]->setObjectName(QStringLiteral("Line1(1)"));
-    Line1[1]->setGeometry(0, twips(10), twips(3480), 1);
-
-    Button_ToggleOutput = button(client, "Button_ToggleOutput", QStringLiteral("&Turn ON Output"), twipsRect(120, 5700, 3135, 495));
-
-    fitOptions(Frame3, OutInto);
-    fitOptions(Frame4, WaveFunction);
-    fitOptions(Frame5, FreqMult);
-
-    OutInto[0]->setChecked(true);
-    WaveFunction[0]->setChecked(true);
-    FreqMult[0]->setChecked(true);
-    Button_Apply->setEnabled(false);
-    // The menu bar's "&About" owns Alt+A, as it does where the menu bar takes the Alt key
-    // first; the button keeps its underlined A but no shortcut of its own.
-    Button_Apply->setShortcut(QKeySequence());
-
+void MainFormUi::describeControls()
+{
     // Screen readers and automation would otherwise name every control after the
     // "Settings" frame it sits in.
     const struct
@@ -206,6 +224,7 @@ void MainFormUi::setupUi(QMainWindow *window)
         {FreqMult[1], "kHz", "Frequency unit: kilohertz"},
         {FreqMult[2], "MHz", "Frequency unit: megahertz"},
         {ActualOutput, "Output", "Whether the instrument's output is on"},
+        {Shape1, "Output lamp", "Green while the instrument's output is on, red while it is off"},
         {Button_Refresh, "Refresh", "Read the instrument's settings back"},
         {Button_Apply, "Apply", "Send every setting to the instrument"},
         {Button_SaveSettings, "Save Settings", "Store the instrument's settings for this model"},
@@ -217,7 +236,43 @@ void MainFormUi::setupUi(QMainWindow *window)
     }
     // Its caption says what it will do, and is its name.
     Button_ToggleOutput->setAccessibleDescription(QStringLiteral("Switch the instrument's output on or off"));
+}
 
+void MainFormUi::fitTexts()
+{
+    // The captions of a kind share one size, as they did on the form.
+    std::vector<ShownTexts> captions;
+    for (QLabel *l : {Label1[2], Label1[3], Label1[4], Label3[0], Label3[2], Label3[3], NewFreq[0], NewFreq[1]})
+        captions.push_back({l, {l->text()}});
+    captions.push_back({ActualOutput, {outputText(false), outputText(true)}});
+    fitFonts(12, captions);
+
+    std::vector<ShownTexts> options;
+    for (QFrame *frame : {Frame3, Frame4, Frame5})
+        for (QRadioButton *o : frame->findChildren<QRadioButton *>())
+            options.push_back({o, {o->text()}});
+    fitFonts(8, options);
+
+    std::vector<ShownTexts> buttons;
+    for (QPushButton *b : {Button_Refresh, Button_Apply, Button_SaveSettings, Button_LoadSavedSettings})
+        buttons.push_back({b, {b->text()}});
+    buttons.push_back({Button_ToggleOutput, {toggleCaption(false), toggleCaption(true)}});
+    fitFonts(8, buttons);
+
+    // Every field shows whatever can be typed into it in one size, every figure as wide
+    // as "0" in the forms' faces. The program writes longer texts, shown smaller: a
+    // symmetry's two figures become "35.00", the sign key puts "-" before six figures
+    // of an offset.
+    std::vector<ShownTexts> fields;
+    for (EntryField *f : {Amplitude, Offset, Frequency, Symmetry})
+        fields.push_back({f, {QString(f->longestTypedText(), u'0')}});
+    fitFonts(12, fields);
+    for (EntryField *f : {Amplitude, Offset, Frequency, Symmetry})
+        f->keepTextsWhole();
+}
+
+void MainFormUi::buildMenu(QMainWindow *window)
+{
     QMenuBar *bar = window->menuBar();
     Menu_Settings = bar->addMenu(QStringLiteral("&Settings"));
     Menu_Settings->setObjectName(QStringLiteral("Menu_Settings"));
@@ -237,7 +292,10 @@ void MainFormUi::setupUi(QMainWindow *window)
     Menu_About->setObjectName(QStringLiteral("Menu_About"));
     Menu_Exit = bar->addAction(QStringLiteral("   E&xit"));
     Menu_Exit->setObjectName(QStringLiteral("Menu_Exit"));
+}
 
+void MainFormUi::orderTabs()
+{
     // Tab order; the frames and labels take no focus, and the unit group comes after the
     // output button, in reverse.
     QWidget *const order[] = {Amplitude,     Offset,          OutInto[0],      OutInto[1],
@@ -257,8 +315,6 @@ void MainFormUi::setupUi(QMainWindow *window)
         else
             m_tabStops.push_back({order[i]});
     }
-
-    window->setFixedSize(client->width(), client->height() + bar->sizeHint().height());
 }
 
 QWidget *MainFormUi::nextInTabChain(const QWidget *from, bool forward) const

@@ -19,7 +19,8 @@ class QRadioButton;
 class QWidget;
 
 // Every control of the main window, by the names the handlers use. Built once, with the
-// positions and sizes of the original form (twips at 15 per pixel), and never resized.
+// positions and sizes of the original form (twips at 15 per pixel), and never resized:
+// the fonts are sized to the controls instead.
 struct MainFormUi
 {
     void setupUi(QMainWindow *window);
@@ -29,6 +30,9 @@ struct MainFormUi
     // acts on that one. Disabled and hidden controls are passed over; nullptr when
     // `from` is not in the chain.
     QWidget *nextInTabChain(const QWidget *from, bool forward) const;
+
+    // The output's state on screen: ON or OFF, the lamp's colour, the button's caption.
+    void showOutputState(bool on);
 
     // The check-marked option items, in menu order.
     QAction *optionItem(Option o) const
@@ -82,6 +86,13 @@ struct MainFormUi
     QAction *Menu_Exit = nullptr;
 
 private:
+    void buildSettings(QWidget *client);
+    void buildMenu(QMainWindow *window);
+    void describeControls();
+    // Each caption and value shown whole in its control's twips box.
+    void fitTexts();
+    void orderTabs();
+
     // The tab stops in order; a group's stop lists its options in tab order.
     std::vector<std::vector<QWidget *>> m_tabStops;
 };

@@ -1,6 +1,13 @@
 #include "mainwindow/shapes.h"
 
+#include "mainwindow/accessiblevalue.h"
+
 #include <QPainter>
+
+CircleShape::CircleShape(QWidget *parent) : QWidget(parent)
+{
+    useAccessibleValues();
+}
 
 void CircleShape::setFillColor(const QColor &color)
 {

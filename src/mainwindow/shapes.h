@@ -3,13 +3,14 @@
 #include <QColor>
 #include <QWidget>
 
-// The output lamp: an opaque filled circle.
+// The output lamp: an opaque filled circle. Screen readers read its accessible value
+// (setAccessibleValue).
 class CircleShape : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit CircleShape(QWidget *parent) : QWidget(parent) {}
+    explicit CircleShape(QWidget *parent);
     QColor fillColor() const { return m_fill; }
     void setFillColor(const QColor &color);
 

@@ -3,15 +3,19 @@
 #include "support/loadedform.h"
 
 #include "mainwindow/entryfield.h"
+#include "mainwindow/shapes.h"
 
 #include <QAccessible>
 #include <QAccessibleEditableTextInterface>
 #include <QAction>
 #include <QClipboard>
+#include <QLabel>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -46,6 +50,71 @@ struct User : LoadedForm
 QString accessibleName(QWidget *w)
 {
     return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
+QString shownText(const QWidget *w)
+{
+    if (auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<const QAbstractButton *>(w))
+        return b->text();
+    return qobject_cast<const QLineEdit *>(w)->text();
+}
+
+void show(QWidget *w, const QString &text)
+{
+    if (auto *l = qobject_cast<QLabel *>(w))
+        l->setText(text);
+    else if (auto *b = qobject_cast<QAbstractButton *>(w))
+        b->setText(text);
+    else
+        qobject_cast<EntryField *>(w)->setProgramText(text);
+}
+
+QRect inkBetween(const QImage &a, const QImage &b)
+{
+    QRect ink;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+// The same text in the same font, painted with nothing to cut it.
+QRect inkUnbounded(const QWidget *control, const QString &text)
+{
+    int flags = Qt::AlignLeft | Qt::AlignTop;
+    // Buttons underline their shortcut's letter where the style does.
+    if (qobject_cast<const QAbstractButton *>(control)) {
+        const bool underline = control->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, control);
+        flags |= underline ? Qt::TextShowMnemonic : Qt::TextHideMnemonic;
+    }
+    const qreal dpr = control->devicePixelRatioF();
+    QImage blank(QSize(400, 100) * dpr, QImage::Format_ARGB32);
+    blank.setDevicePixelRatio(dpr);
+    blank.fill(Qt::white);
+    QImage drawn = blank;
+    QPainter p(&drawn);
+    p.setFont(control->font());
+    p.setPen(Qt::black);
+    p.drawText(QRectF(10, 10, 380, 80), flags, text);
+    p.end();
+    return inkBetween(blank, drawn);
+}
+
+// The pixels that `text` changes in `control` against the same control without it, and
+// the ink of the same text painted whole.
+std::pair<QRect, QRect> inkShownAndWhole(QWidget *control, const QString &text)
+{
+    const QString before = shownText(control);
+    show(control, QString());
+    const QImage blank = control->grab().toImage();
+    show(control, text);
+    const QImage drawn = control->grab().toImage();
+    const QRect whole = inkUnbounded(control, text);
+    show(control, before);
+    return {inkBetween(blank, drawn), whole};
 }
 
 TEST(Keys, RealKeysPassReplaceOrRefuseCharacters)
@@ -170,6 +239,37 @@ TEST(Groups, AMarkedGroupColoursItsButtonsOnScreen)
         EXPECT_NE(pixelBesideText(o), change) << o->objectName().toStdString();
 }
 
+// At 96 dots per inch here; tests/CMakeLists.txt runs it again at 144.
+TEST(Fit, EveryCaptionAndEveryValueShowsWholeInsideItsBox)
+{
+    User h;
+    const EventGuard::Scope quiet(h.controller().SuppressEvents);
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus(); // no caret, no focus frame
+    const MainFormUi &ui = h.ui();
+    // The longest texts the program writes into each field: four significant figures
+    // read back, a typed number tidied to its own length, the sign key before six typed
+    // figures of an offset.
+    std::vector<std::pair<QWidget *, QString>> rows = {
+        {ui.Amplitude, "30.00"}, {ui.Amplitude, "12345"}, {ui.Offset, "-1.500"}, {ui.Offset, "-15.00"},
+        {ui.Offset, "-999999"}, {ui.Frequency, "999.9"}, {ui.Frequency, "99999"}, {ui.Symmetry, "35.00"},
+        {ui.Symmetry, "9.000"},
+    };
+    for (const bool on : {false, true}) {
+        h.form->showOutputState(on);
+        for (QWidget *w : h.form->centralWidget()->findChildren<QWidget *>())
+            if (qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w))
+                rows.emplace_back(w, shownText(w));
+    }
+    for (const auto &[control, text] : rows) {
+        SCOPED_TRACE(control->objectName().toStdString() + " '" + text.toStdString() + "'");
+        const auto [ink, whole] = inkShownAndWhole(control, text);
+        // A cut glyph loses columns or rows; one of antialiasing is no cut.
+        EXPECT_NEAR(ink.width(), whole.width(), 1);
+        EXPECT_NEAR(ink.height(), whole.height(), 1);
+    }
+}
+
 TEST(Tab, FieldsFirstAGroupIsOneStopOnItsSelectedOption)
 {
     User h;
@@ -207,6 +307,18 @@ TEST(Names, EveryControlTellsAScreenReaderWhatItIs)
     }
     EXPECT_EQ(accessibleName(h.ui().Frame5), "Frequency unit");
     EXPECT_EQ(accessibleName(h.ui().Offset), "Offset");
+    // The output's state is heard, not only seen, and follows the output.
+    const std::pair<QWidget *, const char *> displays[] = {{h.ui().ActualOutput, "Output"},
+                                                           {h.ui().Shape1, "Output lamp"}};
+    for (const char *state : {"OFF", "ON", "OFF"}) {
+        for (const auto &[display, name] : displays) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(display);
+            EXPECT_EQ(a->text(QAccessible::Name), name);
+            const QString value = a->text(QAccessible::Value);
+            EXPECT_TRUE(value.endsWith(QLatin1String(" ") + QLatin1String(state))) << value.toStdString();
+        }
+        h.ui().Button_ToggleOutput->click();
+    }
 }
 
 } // namespace
