@@ -15,6 +15,9 @@
 #ifdef WAVEDIAL_XCB_HOLD
 #include "app/xcbinputhold.h"
 #endif
+#ifdef _WIN32
+#include "app/wincloserequest.h"
+#endif
 
 #include <QApplication>
 #include <QCursor>
@@ -131,6 +134,13 @@ int main(int argc, char *argv[])
             busThread.requestEnd();
     });
     busThread.setInputHold(hold.get());
+#endif
+#ifdef Q_OS_WIN
+    WinCloseRequest closeRequest([&busThread] { return busThread.waiting(); },
+                                 [&window, &busThread] {
+                                     if (!window.closing())
+                                         busThread.requestEnd();
+                                 });
 #endif
     window.Form_Load();
     window.show();

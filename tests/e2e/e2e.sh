@@ -269,10 +269,13 @@ vxi11-end)
         fi
         if [ $way = close ]; then t0=$("$(dirname "$0")/wmclose.py" "$wid") || fail "no close sent"
         else t0=$(date +%s%N) && kill -TERM "$apid"; fi
-        ended; ms=$((($(date +%s%N) - t0) / 1000000)) && echo "$way: gone after $ms ms"
+        # Wine itself takes two seconds to end a process: there, the shut-down's last write
+        # is timed instead.
+        if ((${#emulator[@]})); then expect -x "clear 5" "write 5 OUT OFF"; else ended; fi
+        ms=$((($(date +%s%N) - t0) / 1000000)) && echo "$way: done after $ms ms"
         ((ms < 1000)) || fail "$way: the program took $ms ms to end"
+        if ((${#emulator[@]})); then ended; else expect -x "clear 5" "write 5 OUT OFF"; fi
         [ "$status" -eq 0 ] || fail "$way: exit status $status"
-        expect -x "clear 5" "write 5 OUT OFF"
     done; wid="" ;;
 vxi11-drop)
     # The gateway closes the connection at the first call after start-up: Apply's line fails

@@ -1,5 +1,6 @@
 #include "support/fakeview.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -165,7 +166,8 @@ TEST(SavedSettings, AStoreThatRefusesSaysWhereOncePerActionAndClaimsNothing)
         EXPECT_EQ(h.writes(), writes);
         EXPECT_EQ(h.boxes.boxes.size(), r.boxes);
         for (const ScriptedMessageBox::Box &box : h.boxes.boxes) {
-            EXPECT_NE(box.text.find(file.toStdString()), std::string::npos) << box.text;
+            EXPECT_NE(box.text.find(QDir::toNativeSeparators(file).toStdString()),
+                      std::string::npos) << box.text;
             EXPECT_EQ(std::tuple(box.title, box.buttons, box.icon),
                       std::tuple("Wavedial", MessageBoxService::Buttons::Ok,
                                  MessageBoxService::Icon::Exclamation));
