@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -73,8 +76,15 @@ private:
     void postPending();
     void deliverPending();
 
-    QThread m_thread;
-    QObject *m_worker = nullptr; // lives on m_thread
+    void workLoop();
+    void post(std::function<void()> task);
+
+    std::unique_ptr<QThread> m_thread;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueReady;
+    std::deque<std::function<void()>> m_queue;
+    std::atomic<int> m_queued{0};
+    bool m_stopping = false;
     QObject m_context;           // the window's thread: what is posted there dies with us
     std::unique_ptr<GpibBackend> m_backend;
     InputHold *m_hold = nullptr;
