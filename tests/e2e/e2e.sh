@@ -49,9 +49,11 @@ shot() { # shot WINDOW NAME: a screenshot, when asked for
 # its trace into the trace; the program's bus for it in $bus
 gateway() {
     [ -x "$sim" ] || fail "E2E_SIM names no wavedial-sim: '$sim'"
-    "$sim" --vxi11 127.0.0.1:0 --trace "$trace" "${@:2}" "$1" >"$work/sim.log" 2>&1 &
-    wait_until 10 grep -q listening "$work/sim.log" || fail "no gateway: $(cat "$work/sim.log")"
-    bus=vxi11:$(sed -n '1s/.* //p' "$work/sim.log")
+    # A gateway before it still writes to its own log (when its client goes, for one).
+    gateways=$((${gateways:-0} + 1)) && local log=$work/sim$gateways.log
+    "$sim" --vxi11 127.0.0.1:0 --trace "$trace" "${@:2}" "$1" >"$log" 2>&1 &
+    wait_until 10 grep -q listening "$log" || fail "no gateway: $(cat "$log")"
+    bus=vxi11:$(sed -n '/listening/s/.* //p' "$log")
 }
 # open LISTENERS [BUS]: starts with these (MODEL@ADDRESS,...) on the simulated bus, or behind
 # BUS, and waits for the first generator's main window and the end of its start-up, the
@@ -253,13 +255,14 @@ vxi11-late)
     still "something crossed the bus after the late reply"
     lost ;;
 vxi11-end)
-    # Refresh waits for a reply that the gateway holds for 5 s. The window keeps answering
-    # the accessibility bus, and the window manager's close (as from the close button), then
-    # SIGTERM, cancel that call at once: the program is gone within a second, after the
-    # shut-down's device clear and "OUT OFF". Under wine: the close alone, and no
+    # Refresh waits for a reply that the gateway holds for 5 s. SIGTERM, then the window
+    # manager's close (as from the close button), cancel that call at once: the program is
+    # gone within a second, after the shut-down's device clear and "OUT OFF"; and the window
+    # keeps answering the accessibility bus meanwhile. Under wine: the close alone, and no
     # accessibility bus (wine's windows are not on it, and a signal reaches the runner).
-    ways="close TERM" && ((${#emulator[@]} == 0)) && a11y_bus || ways=close
+    ways="TERM close" && ((${#emulator[@]} == 0)) || ways=close
     for way in $ways; do
+        [ $way = TERM ] || ((${#emulator[@]})) || a11y_bus
         gateway FG5010@5 --fault delay:5000 --fault-on device_read --fault-after 90 # after start-up
         open FG5010@5 "$bus"
         ui alt+r; expect -x "write 5 AMPL?" "read 5 AMPL 1.00E+0" # traced, then held
