@@ -44,7 +44,7 @@ TEST(BusChoice, AcceptsTheDocumentedFormsOnly)
     };
     for (const auto &[value, expected] : rows)
         EXPECT_EQ(described(value), expected) << value.value_or("(unset)");
-    for (const char *bad : {"SIM", "systemx", "prologix:", "prologix:h:0", "prologix:h:65536", "prologix::1234", "prologix:::1",
+    for (const char *bad : {"SIM", "systemx", "prologix:", "prologix:h:0", "prologix:h:65536", "prologix:h:80x", "prologix::1234", "prologix:::1",
                             "prologix:[::1", "prologix:[host]:1234", "prologix:my host", "prologix:COM0", "Prologix:host",
                             "vxi11:", "vxi11:gw/", "vxi11:gw/a b", "vxi11:gw:0", "vxi11:[::1", "vxi11:/gpib0"})
         EXPECT_EQ(described(bad), "refused") << bad;

@@ -106,6 +106,15 @@ TEST(Prologix, StartSetsTheControllerUpOrSaysWhyNot)
     }
 }
 
+// Hosts other than this backend talk to the simulated controller too: a setting out of
+// range is ignored, CR LF ends one line, and a listener search lists the instruments only.
+TEST(Prologix, TheSimulatedControllerAnswersAnyHost)
+{
+    Controller c("FG5010@5");
+    EXPECT_EQ(c.adapter.take("++addr 31\n++addr\n++fndl\r\n"), "0\r\n5\r\n");
+    EXPECT_EQ(c.trace, std::vector<std::string>{"findlstn 0 5"});
+}
+
 TEST(Prologix, DataReachesTheInstrumentByteForByte)
 {
     std::string everyByte;

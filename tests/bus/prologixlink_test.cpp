@@ -37,8 +37,12 @@ void sameAsLocalUntilUnplugged(const std::string &place,
 TEST(PrologixLink, OverTcp)
 {
     SimProcess sim({QString::fromStdString(Listeners)});
-    sameAsLocalUntilUnplugged("127.0.0.1:" + std::to_string(sim.port), [&] { return sim.trace(); },
-                              [&] { sim.stop(); });
+    sameAsLocalUntilUnplugged("127.0.0.1:" + std::to_string(sim.port), [&] { return sim.trace(); }, [&] {
+        std::string why, bytes; // first, a second host is turned away while one is connected
+        const auto other = connectPrologixTcp("127.0.0.1", sim.port, 5s, why);
+        EXPECT_FALSE(other && other->receive(bytes, 5s));
+        sim.stop();
+    });
 }
 
 #ifndef _WIN32

@@ -1,4 +1,5 @@
 #include "support/fakeview.h"
+#include "support/fixedidentity.h"
 
 #include <gtest/gtest.h>
 
@@ -215,11 +216,13 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         {"AFG5101@5", "AMPL 20E-3", false, 1, {"0.020", "0.000", "1.000", "50"}, 1, 0, false},
         {"FG5010@5", "FREQ 2E-3", false, 1, {"0.500", "0.000", "0.002", "50"}, 0, 0, false},
         {"AFG5102@5", "AMPL 3;FREQ 2E+6;OUT ON", true, 1, {"1.000", "0.000", "1.000", "50"}, 1, 0, false},
+        // "=": an instrument that answers every query so; a lone "R" names no waveform.
+        {"FG5010@5", "=FUNC R", false, 0, {"0.000", "0.000", "0.000", "0"}, 0, 0, false},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.state);
         Started h(r.at);
-        h.gen().receive(r.state);
+        *r.state == '=' ? h.bus.attach(5, std::make_unique<FixedIdentity>(r.state + 1)) : h.gen().receive(r.state);
         h.c.OutputIsOn = r.init;
         h.view.selectOption(Group::Load, r.load);
         h.view.enabled = {true, false, false};

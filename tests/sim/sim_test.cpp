@@ -38,7 +38,8 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
         {M::FG5010, "FREQ 15E+6;SYM 37", Range}, {M::AFG5102, "FREQ 2E+6;SYM 40", Ok},
         {M::AFG5102, "FREQ 2.5E+6;SYM 40", Range}, {M::AFG5101, "AMPL 9.99;OFFS 0", Ok},
         {M::AFG5101, "AMPL 9.99;OFFS .01", Range}, {M::PFG5105, "SYM 50", Syntax},
-        {M::FG5010, "OUT ON;FUNC SAW", Syntax}, {M::FG5010, "AMPL5;AMPL 1.2.3;AMPL? 5", Syntax}};
+        {M::FG5010, "OUT ON;FUNC SAW", Syntax}, {M::FG5010, "AMPL5;AMPL 1.2.3;AMPL? 5", Syntax},
+        {M::FG5010, "AMPL5", Syntax}, {M::FG5010, "AMPL 5E", Syntax}};
     for (const auto &[model, message, statusByte] : rows) {
         SCOPED_TRACE(message);
         SimFunctionGenerator fg(model);

@@ -15,8 +15,8 @@ using Answer = MessageBoxService::Answer;
 
 enum class Fault { NoListener, BusError, Timeout, All };
 
-// The simulated bus, but failing writes or reads of one kind at random, and counting
-// what the program has to report.
+// The simulated bus, but failing writes, reads or the question of the time limit at
+// random, one kind of fault at a time, and counting what the program has to report.
 class FlakyBus final : public SimBus
 {
 public:
@@ -29,7 +29,8 @@ public:
     int ibask(int h, int o, int *v) override
     {
         m_exchangeFailed = false;
-        return SimBus::ibask(h, o, v);
+        // A driver that cannot tell the time limit leaves none to go back to.
+        return roll(Fault::BusError) ? failed(gpib::ECAP) : SimBus::ibask(h, o, v);
     }
     int ibwrt(int h, const void *buffer, long count) override
     {
@@ -41,8 +42,9 @@ public:
     }
     int ibrd(int h, void *buffer, long count) override
     {
-        const int status = roll(Fault::Timeout) ? done(gpib::ERR | gpib::TIMO, gpib::EABO)
-                                                : SimBus::ibrd(h, buffer, count);
+        const int status = roll(Fault::Timeout)    ? done(gpib::ERR | gpib::TIMO, gpib::EABO)
+                           : roll(Fault::BusError) ? failed(gpib::EBUS) // no TIMO: ends it too
+                                                   : SimBus::ibrd(h, buffer, count);
         if (status & gpib::ERR)
             noteFailure();
         return status;
