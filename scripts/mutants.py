@@ -125,6 +125,10 @@ MUTANTS = [
      "if (false) {\n        // The driver could not deliver"),
     ("event-wait-quit", "src/gpib/eventwaiter.cpp", None,
      "if (loop.exec() == -1) {", "if (false) {"),
+    ("end-outside-call", "src/gpib/busthread.cpp", None,
+     "    if (m_depth == 0)\n        return false;", "    if (m_depth < 0)\n        return false;"),
+    ("pending-inside-call", "src/gpib/busthread.cpp", None,
+     "    if (m_depth > 0)\n        return;\n    std::vector", "    std::vector"),
 
     # --- the instrument logic and its controller ---
     ("pfg-profile", "src/instrument/profile.cpp", None,
@@ -238,8 +242,10 @@ MUTANTS = [
     ("engineering-floor", "src/sim/simcommand.cpp", None,
      "std::floor(decimalExponent / 3.0)", "std::trunc(decimalExponent / 3.0)"),
     ("sim-address-31", "src/sim/simconfig.cpp", None,
+     "*address < 1 || *address > MaxAddress)", "*address < 1 || *address > MaxAddress + 1)",
      "address < 1 || address > 30", "address < 1 || address > 31"),
     ("sim-duplicate", "src/sim/simconfig.cpp", None,
+     "if (!fresh) {", "if (false) {",
      "            !used.insert(address).second)", "            (used.insert(address), false))"),
     ("other-id-query", "src/sim/simdevice.cpp", None,
      'c.header == "ID" && c.query && c.argument.empty()', 'c.header == "ID" && c.argument.empty()'),
