@@ -6,7 +6,13 @@ sign, a limit shifted by one, a skipped error check). The script puts each fault
 the source tree in turn, builds, runs the tests and reports whether any test failed.
 A fault that survives is a hole in the suite.
 
-    scripts/mutants.py --tree . --build build [--layout old] [--only ID ...]
+    scripts/mutants.py --tree . --build build [--layout old] [--only ID ...] [--jobs N]
+    scripts/mutants.py --tree . [--layout old] --check
+
+--check builds nothing: it names the rows whose text is missing from their file, or
+matches more than once there (only the first match is changed). A fault whose text is
+missing is "absent"; one in a file this build does not compile is "not-built". Neither
+counts in the score.
 
 --layout old uses the file paths of the tree before the controller moved out of the
 window (text helpers and backends under src/gpib, the window's procedures in
