@@ -43,7 +43,7 @@ public:
     bool receive(std::string &into, Clock::Duration limit) override
     {
         if (++feed.receives == feed.abortAt && feed.bus)
-            feed.bus->requestAbort();
+            feed.bus->cancelCalls();
         if (feed.left == 0)
             return false;
         const size_t n = std::min<size_t>(*feed.data, feed.left - 1);
