@@ -128,19 +128,17 @@ int main(int argc, char *argv[])
         if (!window.closing() && !busThread.requestEnd())
             window.close();
     });
-#ifdef WAVEDIAL_XCB_HOLD
-    const auto hold = XcbInputHold::create([&window, &busThread] {
+    // The platform's close request, seen during a bus call (the shut-down's own calls go on).
+    [[maybe_unused]] const auto closeDuringCall = [&window, &busThread] {
         if (!window.closing())
             busThread.requestEnd();
-    });
+    };
+#ifdef WAVEDIAL_XCB_HOLD
+    const auto hold = XcbInputHold::create(closeDuringCall);
     busThread.setInputHold(hold.get());
 #endif
 #ifdef Q_OS_WIN
-    WinCloseRequest closeRequest([&busThread] { return busThread.waiting(); },
-                                 [&window, &busThread] {
-                                     if (!window.closing())
-                                         busThread.requestEnd();
-                                 });
+    WinCloseRequest closeRequest([&busThread] { return busThread.waiting(); }, closeDuringCall);
 #endif
     window.Form_Load();
     window.show();
