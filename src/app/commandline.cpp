@@ -25,7 +25,20 @@ CommandLine readCommandLine(const QStringList &arguments)
         QStringLiteral("trace"),
         QStringLiteral("Appends the simulated bus's trace to FILE. Wins over WAVEDIAL_SIM_TRACE."),
         QStringLiteral("FILE"));
-    parser.addOptions({help, version, bus, trace});
+    const QCommandLineOption address(
+        QStringLiteral("address"),
+        QStringLiteral("Opens the function generator at GPIB address N (1 to 30): only that "
+                       "listener is cleared and asked \"ID?\", so that a generator another "
+                       "window drives is left alone. Without it, the first generator is taken."),
+        QStringLiteral("N"));
+    const QCommandLineOption list(
+        QStringLiteral("list"),
+        QStringLiteral("Prints the bus's listeners and ends, without a window: one line each, "
+                       "ADDRESS<tab>REPLY<tab>MODEL, where REPLY is the answer to \"ID?\" "
+                       "(\"no reply\" when none) and MODEL the supported model it names (empty "
+                       "for any other). Exit status 1 when the bus cannot be opened or has no "
+                       "listener."));
+    parser.addOptions({help, version, bus, trace, address, list});
 
     CommandLine line;
     if (!parser.parse(arguments)) {
@@ -67,6 +80,29 @@ CommandLine readCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(trace))
         options.trace = parser.value(trace).toStdString();
+    if (parser.isSet(address)) {
+        bool number = false;
+        const int n = parser.value(address).toInt(&number);
+        if (!number || n < 1 || n > 30) {
+            line.exitCode = 2;
+            line.err = "wavedial: --address takes a GPIB address from 1 to 30, not '" +
+                       parser.value(address).toStdString() +
+                       "'.\nTry 'wavedial --help' for the options.\n";
+            return line;
+        }
+        options.address = static_cast<int16_t>(n);
+    }
+    options.list = parser.isSet(list);
     line.run = options;
     return line;
+}
+
+QStringList anotherGeneratorArguments(const ProgramOptions &options, int16_t address,
+                                      const std::optional<std::string> &busFromEnvironment)
+{
+    QStringList arguments;
+    if (const auto bus = options.bus ? options.bus : busFromEnvironment)
+        arguments << QStringLiteral("--bus") << QString::fromStdString(*bus);
+    arguments << QStringLiteral("--address") << QString::number(address);
+    return arguments;
 }

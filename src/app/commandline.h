@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,8 @@ struct ProgramOptions
 {
     std::optional<std::string> bus;   // --bus SPEC: wins over WAVEDIAL_GPIB
     std::optional<std::string> trace; // --trace FILE: wins over WAVEDIAL_SIM_TRACE
+    int16_t address = 0;              // --address N (1 to 30): that generator only; 0 the first
+    bool list = false;                // --list: print the bus's listeners, no window
 };
 
 // The command line read: either options to run with, or a text to print and the exit
@@ -25,3 +28,9 @@ struct CommandLine
 
 // `arguments` as the program got them, its own name first.
 CommandLine readCommandLine(const QStringList &arguments);
+
+// The arguments of another Wavedial for the generator at `address` on the same bus:
+// `--bus` as this one was given it (by option or WAVEDIAL_GPIB, whose value is `busFromEnvironment`),
+// and `--address`. The trace is this window's own and is not passed on.
+QStringList anotherGeneratorArguments(const ProgramOptions &options, int16_t address,
+                                      const std::optional<std::string> &busFromEnvironment);

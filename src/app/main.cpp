@@ -1,8 +1,10 @@
 #include "forms/appicon.h"
+#include "app/buslisting.h"
 #include "app/busselection.h"
 #include "app/commandline.h"
 #include "app/console.h"
 #include "app/endsignals.h"
+#include "app/qtlauncher.h"
 #include "app/qtmessagebox.h"
 #include "app/qtshell.h"
 #include "instrument/settingsstore.h"
@@ -89,6 +91,8 @@ int main(int argc, char *argv[])
         }
     }
 
+    if (line.run->list)
+        return printBusListing(argc, argv, *line.run, std::move(trace));
     if (!displayReachable()) {
         std::fputs("wavedial: no display found (DISPLAY and WAYLAND_DISPLAY are unset).\n"
                    "Run it on a desktop, or under a virtual X server:\n"
@@ -122,7 +126,8 @@ int main(int argc, char *argv[])
 
     QtShell shell;
     SettingsStore store;
-    MainForm window(gpib, FormServices{boxes, programEnd, shell, store});
+    QtLauncher launcher(*line.run);
+    MainForm window(gpib, FormServices{boxes, programEnd, shell, store, &launcher, line.run->address});
     connectEnd(window, busThread, bus);
     EndSignals endSignals([&window, &busThread] {
         if (!window.closing() && !busThread.requestEnd())

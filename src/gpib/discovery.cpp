@@ -128,22 +128,7 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
     for (size_t i = 1; i <= listeners; ++i) {
         if (UnassignedListeners[i] <= 0)
             continue;
-        m_driver.ibpad(spare, UnassignedListeners[i]);
-        if (!noClear)
-            m_driver.ibclr(spare);
-        int16_t statusByte = 0;
-        m_driver.ibrsp(spare, statusByte);
-        if (pause)
-            Delay(0.1f);
-        m_driver.ibwrt(spare, query);
-        std::string reply(IdReplySize, ' ');
-        m_driver.ibrd(spare, reply);
-        reply = TrimBlanks(reply);
-        if (!reply.empty() && reply.back() == '\n')
-            reply.pop_back();
-        if (!reply.empty() && reply.back() == '\r')
-            reply.pop_back();
-
+        const std::string reply = AskListener(spare, UnassignedListeners[i], query, noClear, pause);
         const bool match = exact ? reply == expected
                                  : upper(reply).find(wanted) != std::string::npos;
         if (match) {
@@ -160,6 +145,7 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
         replies = reply + "\n" + replies;
     }
 
+    ReceivedReplies = replies;
     SpareDevice.Open = true;
     if (silent)
         return 0;
@@ -172,6 +158,27 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
     if (!goOn)
         m_services.programEnd.end();
     return 0;
+}
+
+std::string GpibModule::AskListener(int16_t spare, int16_t address, const std::string &query,
+                                    bool noClear, bool pause)
+{
+    m_driver.ibpad(spare, address);
+    if (!noClear)
+        m_driver.ibclr(spare);
+    int16_t statusByte = 0;
+    m_driver.ibrsp(spare, statusByte);
+    if (pause)
+        Delay(0.1f);
+    m_driver.ibwrt(spare, query);
+    std::string reply(IdReplySize, ' ');
+    m_driver.ibrd(spare, reply);
+    reply = TrimBlanks(reply);
+    if (!reply.empty() && reply.back() == '\n')
+        reply.pop_back();
+    if (!reply.empty() && reply.back() == '\r')
+        reply.pop_back();
+    return reply;
 }
 
 std::string ModelNameFromIdentity(const std::string &identity)
@@ -189,16 +196,62 @@ std::string ModelNameFromIdentity(const std::string &identity)
     return identity.substr(slash + 1, comma - slash - 1);
 }
 
-void GpibModule::IdentifyFunctionGenerator()
+void GpibModule::TakeBus()
 {
     m_driver.SendIFC(0);
     m_driver.ibsre(0, 1);
     DeviceTimeout = IdentifiedTimeoutCode;
     int16_t mode = 1;
     InitBus(mode);
+}
+
+bool GpibModule::Listens(int16_t address) const
+{
+    const size_t count = static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, 14));
+    return address > 0 && std::find(ListenerTable.begin() + 1, ListenerTable.begin() + 1 + count,
+                                     address) != ListenerTable.begin() + 1 + count;
+}
+
+void GpibModule::IdentifyFunctionGenerator(int16_t address)
+{
+    TakeBus();
+    if (address != 0) {
+        // Every other listener counts as handed out: the search neither clears nor asks it.
+        for (size_t i = 1; i < TableSize; ++i) {
+            if (UnassignedListeners[i] != address)
+                UnassignedListeners[i] = 0;
+        }
+        UnassignedListeners[0] = Listens(address) ? 1 : 0;
+    }
     std::string query = "ID?";
     std::string expected = "!FG";
     DeviceHandle = FindDevice(query, expected);
-    if (DeviceHandle != 0)
-        ModelName = ModelNameFromIdentity(QueryInstrument(DeviceHandle, "ID?"));
+    if (DeviceHandle != 0) {
+        Identity = QueryInstrument(DeviceHandle, "ID?");
+        ModelName = ModelNameFromIdentity(Identity);
+    }
+}
+
+std::optional<std::vector<GpibModule::ListenerReply>> GpibModule::AskListeners(int16_t skip)
+{
+    if (!SpareDevice.Open) {
+        SpareDevice.Handle = m_driver.ibdev(0, 1, 0, ProbeTimeoutCode, 1, 0);
+        // A scan from the window, unlike the start's search, tells a bus that failed.
+        if (m_driver.ibsta() & gpib::ERR) {
+            ShowGpibError();
+            return std::nullopt;
+        }
+        SpareDevice.Open = true;
+    }
+    std::vector<ListenerReply> replies;
+    const size_t count = static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, 14));
+    for (size_t i = 1; i <= count; ++i) {
+        const int16_t address = ListenerTable[i];
+        if (address == skip)
+            continue;
+        replies.push_back({address, AskListener(SpareDevice.Handle, address, "ID?", false, false)});
+        if (m_driver.ibsta() & gpib::ERR)
+            m_driver.ibclr(SpareDevice.Handle);
+    }
+    return replies;
 }

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class BusExecutor;
 class Clock;
@@ -76,7 +78,25 @@ public:
     int16_t FindDevice(std::string &query, std::string &expected);
     // The load step's bus part: interface clear, listener search, identification of the
     // first function generator, and its model name. Sets DeviceHandle and ModelName.
-    void IdentifyFunctionGenerator();
+    // With `address` (1 to 30) only the listener there is cleared and asked, so that a
+    // generator another window drives is left alone; 0 takes the first generator.
+    void IdentifyFunctionGenerator(int16_t address = 0);
+    // Interface clear, the time limit of identified devices, and the listener search
+    // (InitBus in mode 1: a failure is reported and ends the program).
+    void TakeBus();
+    // True when a listener was found at `address` (1 to 30).
+    bool Listens(int16_t address) const;
+
+    // One listener's answer to "ID?": "" when it gave none.
+    struct ListenerReply
+    {
+        int16_t address = 0;
+        std::string reply;
+    };
+    // Asks every listener found, except the one at `skip` (0: none), "ID?" on the spare
+    // handle as the search does, and hands out none of them. Nothing, after the GPIB
+    // error box, when the spare handle cannot be opened.
+    std::optional<std::vector<ListenerReply>> AskListeners(int16_t skip);
 
     struct Spare
     {
@@ -92,8 +112,17 @@ public:
 
     int16_t DeviceHandle = 0; // the identified function generator, 0 when none
     std::string ModelName;    // cut from its identity reply, "" when none
+    std::string Identity;     // that whole reply, "" when none
+    // The replies of the last search that matched no listener, most recent first, each
+    // followed by a line feed.
+    std::string ReceivedReplies;
 
 private:
+    // Steps one listener through a search: the address, a device clear unless `noClear`,
+    // the serial poll, 0.1 s with `pause`, the query and its reply, trimmed.
+    std::string AskListener(int16_t spare, int16_t address, const std::string &query,
+                            bool noClear, bool pause);
+
     GpibDriver m_driver;
     GpibServices m_services;
 };

@@ -47,7 +47,7 @@ std::string Controller::section() const
 
 void Controller::Form_Load()
 {
-    m_gpib.IdentifyFunctionGenerator();
+    m_gpib.IdentifyFunctionGenerator(m_address);
     if (m_gpib.DeviceHandle != 0) {
         m_profile = SelectModelProfile(m_gpib.ModelName);
         // These models have no variable symmetry.
@@ -66,12 +66,8 @@ void Controller::Form_Activate()
     if (StartupDone || m_startupRunning)
         return;
     m_startupRunning = true;
-    if (m_profile.ModelIndex == 0) {
-        m_boxes.show("No supported function generator (FG5010, AFG5101, AFG5102, PFG5105) found "
-                     "on the bus !\n\nProgram will terminate.",
-                     "Error", MessageBoxService::Buttons::Ok, MessageBoxService::Icon::Critical);
-        m_programEnd.end();
-    }
+    if (m_profile.ModelIndex == 0)
+        EndWithoutGenerator();
     const BusyScope busy(m_view);
     m_view.setInitCaption("Initialize " + m_gpib.ModelName);
     for (size_t i = 0; i < std::size(OptionItems); ++i)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+class GeneratorLauncher;
 class GpibModule;
 class MessageBoxService;
 class ProgramEnd;
@@ -55,6 +56,12 @@ public:
     GpibModule &gpib() { return m_gpib; }
 
     // --- Start and end ---
+
+    // The generator this window is for, by its address (1 to 30); 0, the default, takes
+    // the first generator on the bus. Set before the load step.
+    void chooseAddress(int16_t address) { m_address = address; }
+    // What starts a window for another generator (none: it cannot be started).
+    void setLauncher(GeneratorLauncher *launcher) { m_launcher = launcher; }
 
     // Before the window is first shown: finds and identifies the instrument, chooses its
     // profile, sets the title and the start state.
@@ -108,6 +115,9 @@ public:
     void Button_Refresh_Click() { RefreshFromInstrument(); }
     void Menu_InitFG_Click();
     void Menu_About_Click();
+    // Asks the other listeners, offers the supported generators among them and starts a
+    // window for the one picked.
+    void Menu_OpenAnother_Click();
     // An option of a group became selected, by the user or the program.
     void OptionClick(Group g);
     // A click on one of the six option items; the item has toggled its mark already.
@@ -146,6 +156,8 @@ private:
     void Commit(Field f);
     // The one box of a user action whose settings the store refused.
     void TellStoreFailure();
+    // The box that ends a program that found no supported generator (at its address).
+    [[noreturn]] void EndWithoutGenerator();
     // "OUT OFF", then a second for the output to settle.
     void SwitchOutputOff();
     void ReadSymmetryOrFifty();
@@ -166,6 +178,8 @@ private:
     ProgramEnd &m_programEnd;
     SettingsStore &m_store;
     ModelProfile m_profile;
+    int16_t m_address = 0;
+    GeneratorLauncher *m_launcher = nullptr;
     bool m_startupRunning = false;
     bool m_unloaded = false;
     bool m_closed = false;

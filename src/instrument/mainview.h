@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What the controller needs of the main window: the controls' texts, choices, marks and
 // enabled states, and nothing of how they are drawn. The window implements it; tests
@@ -61,6 +62,8 @@ public:
     virtual void showOutputState(bool on) = 0;
     // The About window with this sheet, modal.
     virtual void showAbout(const std::string &sheet) = 0;
+    // A small modal choice among `choices`; the index picked, or -1 when none was.
+    virtual int chooseGenerator(const std::vector<std::string> &choices) = 0;
     // The busy cursor, counted: every begin has its end.
     virtual void beginBusy() = 0;
     virtual void endBusy() = 0;

@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +41,8 @@ MainForm::MainForm(GpibModule &gpib, const FormServices &services, QWidget *pare
     : QMainWindow(parent), m_shell(services.shell),
       m_controller(*this, gpib, services.boxes, services.programEnd, services.store)
 {
+    m_controller.chooseAddress(services.address);
+    m_controller.setLauncher(services.launcher);
     m_ui.setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     connectHandlers();
@@ -71,6 +74,7 @@ void MainForm::connectHandlers()
     connect(m_ui.Button_Refresh, &QPushButton::clicked, this, [&c] { c.Button_Refresh_Click(); });
     connect(m_ui.Menu_InitFG, &QAction::triggered, this, [&c] { c.Menu_InitFG_Click(); });
     connect(m_ui.Menu_About, &QAction::triggered, this, [&c] { c.Menu_About_Click(); });
+    connect(m_ui.Menu_OpenAnother, &QAction::triggered, this, [&c] { c.Menu_OpenAnother_Click(); });
     connect(m_ui.Menu_Exit, &QAction::triggered, this, &QWidget::close);
     connect(m_ui.Button_SaveSettings, &QPushButton::clicked, this, [&c] { c.SaveSettings(); });
     connect(m_ui.Menu_SaveSettings, &QAction::triggered, this, [&c] { c.SaveSettings(); });
@@ -242,6 +246,17 @@ void MainForm::showAbout(const std::string &sheet)
     // Built afresh for each opening and gone when it closes.
     AboutForm about(sheet, m_shell, this);
     about.exec();
+}
+
+int MainForm::chooseGenerator(const std::vector<std::string> &choices)
+{
+    QStringList items;
+    for (const std::string &c : choices)
+        items << QString::fromStdString(c);
+    bool ok = false;
+    const QString picked = QInputDialog::getItem(this, QStringLiteral("Open Another Generator"),
+                                                 QStringLiteral("&Generator:"), items, 0, false, &ok);
+    return ok ? static_cast<int>(items.indexOf(picked)) : -1;
 }
 
 void MainForm::beginBusy()

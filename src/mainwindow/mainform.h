@@ -10,6 +10,7 @@
 #include <functional>
 
 class EntryField;
+class GeneratorLauncher;
 class GpibModule;
 class MessageBoxService;
 class ProgramEnd;
@@ -25,6 +26,10 @@ struct FormServices
     ProgramEnd &programEnd;
     ShellService &shell;
     SettingsStore &store;
+    // Starts a window for another generator on the bus (none: it cannot be started).
+    GeneratorLauncher *launcher = nullptr;
+    // The address of this window's generator (1 to 30); 0 takes the first on the bus.
+    int16_t address = 0;
 };
 
 // The main window: its controls, shown as the controller says, and the controls' events
@@ -70,6 +75,7 @@ public:
     void setInitCaption(const std::string &caption) override;
     void showOutputState(bool on) override;
     void showAbout(const std::string &sheet) override;
+    int chooseGenerator(const std::vector<std::string> &choices) override;
     void beginBusy() override;
     void endBusy() override;
 

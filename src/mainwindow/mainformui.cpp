@@ -288,6 +288,8 @@ void MainFormUi::buildMenu(QMainWindow *window)
     Menu_TurnOffOutput = menuAction(Menu_Settings, "Menu_TurnOffOutput", QStringLiteral("&Turn OFF Output at Start and Exit"), true);
     Menu_TurnOffAtChange = menuAction(Menu_Settings, "Menu_TurnOffAtChange", QStringLiteral("Turn &OFF Output before changes are applied"), true);
     Menu_ConfirmOnOff = menuAction(Menu_Settings, "Menu_ConfirmOnOff", QStringLiteral("&Confirm Output ON / OFF"), true);
+    Menu_Separator14 = separator(Menu_Settings, "Menu_Separator14");
+    Menu_OpenAnother = menuAction(Menu_Settings, "Menu_OpenAnother", QStringLiteral("Open &Another Generator..."), false);
     Menu_About = bar->addAction(QStringLiteral("&About"));
     Menu_About->setObjectName(QStringLiteral("Menu_About"));
     Menu_Exit = bar->addAction(QStringLiteral("   E&xit"));

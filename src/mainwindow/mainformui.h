@@ -82,6 +82,8 @@ struct MainFormUi
     QAction *Menu_TurnOffOutput = nullptr;
     QAction *Menu_TurnOffAtChange = nullptr;
     QAction *Menu_ConfirmOnOff = nullptr;
+    QAction *Menu_Separator14 = nullptr;
+    QAction *Menu_OpenAnother = nullptr;
     QAction *Menu_About = nullptr;
     QAction *Menu_Exit = nullptr;
 

@@ -30,6 +30,8 @@ struct FakeView final : MainView
     int busy = 0;
     std::optional<std::pair<size_t, size_t>> selection; // start, length
     Controller *controller = nullptr;
+    std::vector<std::vector<std::string>> offered; // each choice of generators shown
+    int pick = 0;                                   // the answer to it, -1 for Cancel
 
     static size_t at(Field f) { return static_cast<size_t>(f); }
     static size_t at(Group g) { return static_cast<size_t>(g) - 3; }
@@ -80,6 +82,11 @@ struct FakeView final : MainView
     void setInitCaption(const std::string &) override {}
     void showOutputState(bool on) override { outputShown = on; }
     void showAbout(const std::string &) override {}
+    int chooseGenerator(const std::vector<std::string> &choices) override
+    {
+        offered.push_back(choices);
+        return pick;
+    }
     void beginBusy() override { ++busy; }
     void endBusy() override { --busy; }
 };
