@@ -91,8 +91,10 @@ int main(int argc, char *argv[])
         }
     }
 
-    if (line.run->list)
+    if (line.run->list) {
+        attachParentConsole();
         return printBusListing(argc, argv, *line.run, std::move(trace));
+    }
     if (!displayReachable()) {
         std::fputs("wavedial: no display found (DISPLAY and WAYLAND_DISPLAY are unset).\n"
                    "Run it on a desktop, or under a virtual X server:\n"
