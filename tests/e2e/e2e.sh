@@ -28,8 +28,11 @@ DISPLAY=":$(head -1 "$work/display")" && export DISPLAY
 # --- The program and its windows ---
 start() { # start BUS: runs the program on this bus, with a fresh trace
     keep; : >"$trace" && mark=0
+    # The simulated bus traces into the trace; behind a gateway or a driver library, which
+    # trace into it themselves, the program's own trace goes beside it.
+    local own=$trace && [[ $1 == sim* ]] || own=$work/program.trace
     XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb "${emulator[@]}" "$bin" --bus "$1" \
-        --trace "$trace" >"$work/program.log" 2>&1 & apid=$!
+        --trace "$own" >"$work/program.log" 2>&1 & apid=$!
 }
 ended() { # waits for the program's end; its exit status in $status
     wait_until 15 not kill -0 "$apid" 2>/dev/null || fail "the program did not end"
@@ -280,6 +283,26 @@ vxi11-end)
         if ((${#emulator[@]})); then ended; else expect -x "clear 5" "write 5 OUT OFF"; fi
         [ "$status" -eq 0 ] || fail "$way: exit status $status"
     done; wid="" ;;
+vxi11-two)
+    # Two generators behind one gateway. The first window opens the second from its menu: a
+    # program of its own, whose start clears and asks only its own address; then each
+    # window's Apply reaches its own generator.
+    gateway FG5010@5,AFG5102@9
+    open FG5010@5,AFG5102@9 "$bus" && first=$wid from=$mark
+    ui alt+s a; box "Open Another Generator" Return
+    window "Wavedial AFG5102, v1.31 / QW" && second=$win
+    xdotool getwindowpid "$second" >"$work/second.pid" 2>/dev/null
+    trap 'kill $(cat "$work/second.pid" 2>/dev/null) $(jobs -p) 2>/dev/null; wait; keep; rm -rf "$work"' EXIT
+    expect "read 9 ID SIM/AFG5102,V2.1" "read 9 OUT OFF"
+    ! sed -n "$((from + 1)),\$p" "$trace" | grep -qE '^(clear|spoll|write|read) 5 ' ||
+        fail "the second window's start reached the first's generator"
+    wid=$second && ui click:Square click:Button_Apply
+    expect -x "clear 9" "write 9 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50"
+    focus "$second" && xdotool key alt+x
+    wait_until 15 not shown "Wavedial AFG5102, v1.31 / QW" "$second" || fail "the second stays"
+    expect -x "clear 9" "write 9 OUT OFF"
+    wid=$first && ui click:Square click:Button_Apply
+    expect -x "clear 5" "write 5 AMPL 1.000;OFFS 0.000;FREQ 1.000E+3;FUNC SQUARE;SYM 50" ;;
 vxi11-drop)
     # The gateway closes the connection at the first call after start-up: Apply's line fails
     # in its box, and Apply stays enabled for the next try, which fails at once the same way.
