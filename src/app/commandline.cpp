@@ -52,10 +52,11 @@ CommandLine readCommandLine(const QStringList &arguments)
         // before there is one: the usage line is ours.
         const QString text = parser.helpText();
         line.out = "Usage: wavedial [options]" + text.mid(text.indexOf('\n')).toStdString() +
-                   "\nExit status: 0 when the window is closed, and after --help and --version;\n"
-                   "1 after a box that ends the program (no supported instrument, a bus that\n"
-                   "cannot be opened, Cancel in a GPIB error box); 2 for a bad command line, a\n"
-                   "trace that cannot be written, or no display.\n";
+                   "\nExit status: 0 when the window is closed, and after --help, --version and a\n"
+                   "--list that found listeners; 1 after a box that ends the program (no\n"
+                   "supported instrument, none at --address, a bus that cannot be opened,\n"
+                   "Cancel in a GPIB error box) and for a --list that found none; 2 for a bad\n"
+                   "command line, a trace that cannot be written, or no display.\n";
         return line;
     }
     if (parser.isSet(version)) {

@@ -87,9 +87,19 @@ TEST(CommandLine, PrintsOrEndsOrRuns)
                                         "of FG5010@31 is not a number from 1 to 30.\n\nAccepted forms:\n", ""},
         {{"--frob"}, 2, "wavedial: Unknown option 'frob'.\n", ""}, {{"--bus"}, 2, "wavedial: Missing value after '--bus'.\n", ""},
         {{"sim"}, 2, "wavedial: unexpected argument 'sim'.\n", ""},
+        {{"--address", "31"}, 2, "wavedial: --address takes a GPIB address from 1 to 30, not '31'.\n", ""},
+        {{"--address", "0x9"}, 2, "wavedial: --address takes a GPIB address from 1 to 30, not '0x9'.\n", ""},
     };
     EXPECT_TRUE(readCommandLine({"wavedial", "--help"}).out.ends_with(
-        "2 for a bad command line, a\ntrace that cannot be written, or no display.\n"));
+        "2 for a bad\ncommand line, a trace that cannot be written, or no display.\n"));
+    // The window for another generator runs on this one's bus, however it was named.
+    const CommandLine chosen = readCommandLine({"wavedial", "--address", "30", "--list"});
+    ASSERT_TRUE(chosen.run && chosen.run->address == 30 && chosen.run->list);
+    EXPECT_EQ(anotherGeneratorArguments(*chosen.run, 9, "vxi11:gw"),
+              QStringList({"--bus", "vxi11:gw", "--address", "9"}));
+    EXPECT_EQ(anotherGeneratorArguments(ProgramOptions{.bus = "sim:", .trace = "t"}, 5, "vxi11:gw"),
+              QStringList({"--bus", "sim:", "--address", "5"}));
+    EXPECT_EQ(anotherGeneratorArguments({}, 5, std::nullopt), QStringList({"--address", "5"}));
     for (const Row &r : rows) {
         const CommandLine line = readCommandLine(QStringList{"wavedial"} + r.args);
         SCOPED_TRACE(r.args.join(' ').toStdString());
