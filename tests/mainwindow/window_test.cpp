@@ -307,6 +307,11 @@ TEST(Names, EveryControlTellsAScreenReaderWhatItIs)
     }
     EXPECT_EQ(accessibleName(h.ui().Frame5), "Frequency unit");
     EXPECT_EQ(accessibleName(h.ui().Offset), "Offset");
+    // A window for another generator: the Settings menu's last item, after a rule.
+    const QList<QAction *> items = h.ui().Menu_Settings->actions();
+    ASSERT_GE(items.size(), 2);
+    EXPECT_EQ(items.back()->text(), "Open &Another Generator...");
+    EXPECT_TRUE(items[items.size() - 2]->isSeparator());
     // The output's state is heard, not only seen, and follows the output.
     const std::pair<QWidget *, const char *> displays[] = {{h.ui().ActualOutput, "Output"},
                                                            {h.ui().Shape1, "Output lamp"}};
