@@ -236,6 +236,8 @@ MUTANTS = [
      "    GpibBackend::cancelCalls();\n    m_inner->cancelCalls();", "    GpibBackend::cancelCalls();"),
     ("trace-own-words", "src/bus/tracingbackend.cpp", None,
      "else if (meets == Meets::NoListener && o.error == gpib::ENOL)", "else if (false)"),
+    ("second-client-untold", "src/bus/prologixaddress.cpp", "src/gpib/prologix.cpp",
+     "if (address.kind == PrologixAddress::Kind::Tcp)\n        error +=", "if (false)\n        error +="),
 
     # --- the simulated bus, its instruments and the simulated controllers ---
     ("trace-backslash", "src/bus/tracingbackend.cpp", "src/sim/simbus.cpp",
