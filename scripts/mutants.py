@@ -231,9 +231,16 @@ MUTANTS = [
      "present = ndac && *ndac != 0;", "present = ndac.has_value();"),
     ("probe-keeps-link", "src/bus/vxi11interface.cpp", None,
      "if (!answered && !had) {", "if (!answered) {"),
+    # The trace written around another backend
+    ("trace-cancel-kept", "src/bus/tracingbackend.cpp", None,
+     "    GpibBackend::cancelCalls();\n    m_inner->cancelCalls();", "    GpibBackend::cancelCalls();"),
+    ("trace-own-words", "src/bus/tracingbackend.cpp", None,
+     "else if (meets == Meets::NoListener && o.error == gpib::ENOL)", "else if (false)"),
+    ("second-client-untold", "src/bus/prologixaddress.cpp", "src/gpib/prologix.cpp",
+     "if (address.kind == PrologixAddress::Kind::Tcp)\n        error +=", "if (false)\n        error +="),
 
     # --- the simulated bus, its instruments and the simulated controllers ---
-    ("trace-backslash", "src/sim/simbus.cpp", None,
+    ("trace-backslash", "src/bus/tracingbackend.cpp", "src/sim/simbus.cpp",
      "if (c < 0x20 || c == 0x7F || c == '\\\\') {", "if (c < 0x20 || c == 0x7F) {"),
     ("empty-bus", "src/sim/simbus.cpp", None,
      "if (m_devices.empty()) {", "if (false) {"),

@@ -1,7 +1,9 @@
 // wavedial-simgpib: the simulated bus as a GPIB driver library with the NI-488.2 C entry
 // points, for `--bus system:PATH` (or any program that loads such a library) with no
 // hardware. WAVEDIAL_SIMGPIB names the listeners as after "sim:" (unset: one FG5010 at
-// address 5); WAVEDIAL_SIM_TRACE names the trace file. Both are read at the first call.
+// address 5); WAVEDIAL_SIMGPIB_TRACE names its trace file. Both are read at the first call.
+// Not WAVEDIAL_SIM_TRACE: Wavedial traces its calls to any library there itself, and one
+// file written by both would have each line twice.
 #include "bus/clock.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
@@ -135,7 +137,7 @@ SimGpibDriver::SimGpibDriver()
     }
     m_bus = std::make_unique<SimBus>(m_clock);
     populateSimBus(*m_bus, *listeners);
-    const char *tracePath = std::getenv("WAVEDIAL_SIM_TRACE");
+    const char *tracePath = std::getenv("WAVEDIAL_SIMGPIB_TRACE");
     if (!tracePath || !*tracePath)
         return;
     m_trace = std::make_unique<SimTraceFile>(tracePath);

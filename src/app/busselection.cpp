@@ -3,6 +3,7 @@
 #include "gpib/busthread.h"
 #include "gpib/messagebox.h"
 #include "bus/systemlibrary.h"
+#include "bus/tracingbackend.h"
 #include "sim/simbus.h"
 
 #include <QCoreApplication>
@@ -78,6 +79,23 @@ std::string traceFilePath(const ProgramOptions &options)
     return options.trace.value_or(envTrace ? envTrace : "");
 }
 
+namespace {
+
+// A backend of real hardware, traced when a trace was asked for; the simulated bus writes
+// its own lines. The trace file stays in `bus`, which outlives the backend.
+std::unique_ptr<GpibBackend> traced(std::unique_ptr<GpibBackend> backend, OpenBus &bus,
+                                    std::unique_ptr<SimTraceFile> trace)
+{
+    if (!trace)
+        return backend;
+    bus.trace = std::move(trace);
+    SimTraceFile *file = bus.trace.get();
+    return std::make_unique<TracingBackend>(std::move(backend),
+                                            [file](std::string_view line) { file->write(line); });
+}
+
+} // namespace
+
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                                const ProgramOptions &options, std::unique_ptr<SimTraceFile> trace,
                                BusThread *thread)
@@ -111,7 +129,7 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                        MessageBoxService::Icon::Critical);
             programEnd.end();
         }
-        bus.backend = std::move(load.backend);
+        bus.backend = traced(std::move(load.backend), bus, std::move(trace));
         return bus;
     }
     if (choice->kind == BusChoice::Kind::Prologix) {
@@ -122,7 +140,7 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                        MessageBoxService::Icon::Critical);
             programEnd.end();
         }
-        bus.backend = std::move(open.backend);
+        bus.backend = traced(std::move(open.backend), bus, std::move(trace));
         return bus;
     }
     if (choice->kind == BusChoice::Kind::Vxi11) {
@@ -151,7 +169,7 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
             else
                 QTimer::singleShot(0, QCoreApplication::instance(), std::move(box));
         });
-        bus.backend = std::move(open.backend);
+        bus.backend = traced(std::move(open.backend), bus, std::move(trace));
         return bus;
     }
     std::unique_ptr<SimBus> sim;

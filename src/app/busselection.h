@@ -58,7 +58,8 @@ struct OpenBus
 std::string traceFilePath(const ProgramOptions &options);
 
 // Opens the bus that `options.bus` or else WAVEDIAL_GPIB names, with `trace` (the file of
-// traceFilePath, opened; used by the simulated bus only), making the backend on `thread`
+// traceFilePath, opened: the simulated bus writes its own lines there, and every other
+// bus is traced through a TracingBackend around it), making the backend on `thread`
 // (the caller's thread when null); the caller hands it to that thread. An unusable
 // choice, a library that does not load or a controller that cannot be reached is
 // reported in a box and ends the program.

@@ -23,7 +23,8 @@ CommandLine readCommandLine(const QStringList &arguments)
         QStringLiteral("SPEC"));
     const QCommandLineOption trace(
         QStringLiteral("trace"),
-        QStringLiteral("Appends the simulated bus's trace to FILE. Wins over WAVEDIAL_SIM_TRACE."),
+        QStringLiteral("Appends the trace of what crosses the bus, whichever bus it is, to FILE. "
+                       "Wins over WAVEDIAL_SIM_TRACE."),
         QStringLiteral("FILE"));
     const QCommandLineOption address(
         QStringLiteral("address"),

@@ -94,9 +94,10 @@ public:
     // so does every wait until allowCalls(): the call then fails as its timeout would.
     // The program cancels a call when it must end in the middle of one (its window was
     // closed, or it was told to end). A backend whose driver cannot be interrupted (the
-    // system's library) lets the call run to its own timeout.
-    void cancelCalls() { m_cancelled.store(true); }
-    void allowCalls() { m_cancelled.store(false); }
+    // system's library) lets the call run to its own timeout. A backend that wraps another
+    // passes both on: the wait to give up is the other's.
+    virtual void cancelCalls() { m_cancelled.store(true); }
+    virtual void allowCalls() { m_cancelled.store(false); }
 
 protected:
     bool cancelled() const { return m_cancelled.load(); }

@@ -59,7 +59,13 @@ PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
     if (!link)
         return {nullptr, place + " could not be opened: " + why + "."};
     auto bus = std::make_unique<PrologixBus>(std::move(link), clock, t);
-    if (!bus->start(why))
-        return {nullptr, place + " did not answer: " + why + "."};
-    return {std::move(bus), {}};
+    if (bus->start(why))
+        return {std::move(bus), {}};
+    std::string error = place + " did not answer: " + why + ".";
+    // The GPIB-Ethernet box serves one TCP client at a time: it closes a second connection
+    // at once, or takes it and leaves it unanswered while the first one lasts.
+    if (address.kind == PrologixAddress::Kind::Tcp)
+        error += "\n\nThe controller serves one client at a time: another program or Wavedial "
+                 "window may be connected to it. Close that one, then start Wavedial again.";
+    return {nullptr, error};
 }

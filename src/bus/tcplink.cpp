@@ -61,13 +61,13 @@ public:
             return false;
         if (m_socket.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
             static_cast<qint64>(bytes.size()))
-            return failedWith(sentence(m_socket.errorString()));
+            return failedWith(socketError());
         while (m_socket.bytesToWrite() > 0) {
             if (!m_socket.waitForBytesWritten(waitMs(limit)))
                 return failedWith(m_socket.state() == QAbstractSocket::ConnectedState
                                       ? m_peer + " took no bytes for " +
                                             std::to_string(waitMs(limit)) + " ms"
-                                      : sentence(m_socket.errorString()));
+                                      : socketError());
         }
         return true;
     }
@@ -90,10 +90,16 @@ private:
         if (m_socket.state() == QAbstractSocket::ConnectedState)
             return true;
         if (m_failure.empty())
-            m_failure = m_socket.error() == QAbstractSocket::RemoteHostClosedError
-                            ? m_peer + " closed the connection"
-                            : sentence(m_socket.errorString());
+            m_failure = socketError();
         return false;
+    }
+
+    // A peer that closed the connection reads the same whether a read or a write found it.
+    std::string socketError() const
+    {
+        return m_socket.error() == QAbstractSocket::RemoteHostClosedError
+                   ? m_peer + " closed the connection"
+                   : sentence(m_socket.errorString());
     }
 
     bool failedWith(std::string why)

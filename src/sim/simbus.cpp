@@ -1,33 +1,11 @@
 #include "sim/simbus.h"
 
+#include "bus/tracingbackend.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-// Trace texts show the bytes as they crossed the bus; control characters would break
-// the one-line-per-operation form, so they are written as \xNN.
-std::string printable(std::string_view bytes)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || c == '\\') {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
-} // namespace
 
 void SimBus::attach(int address, std::unique_ptr<SimDevice> device)
 {
@@ -177,7 +155,7 @@ int SimBus::ibwrt(int ud, const void *buffer, long count)
     if (!d)
         return Failed;
     const std::string_view bytes(static_cast<const char *>(buffer), static_cast<size_t>(count));
-    trace("write " + std::to_string(h->pad) + ' ' + printable(bytes));
+    trace("write " + std::to_string(h->pad) + ' ' + traceText(bytes));
     h->pendingWrite.append(bytes);
     if (h->eot) {
         const std::string message = std::move(h->pendingWrite);
@@ -198,7 +176,7 @@ int SimBus::ibrd(int ud, void *buffer, long count)
     std::string &out = d->output();
     const size_t n = std::min(out.size(), static_cast<size_t>(count));
     std::memcpy(buffer, out.data(), n);
-    trace("read " + std::to_string(h->pad) + ' ' + printable(std::string_view(out.data(), n)));
+    trace("read " + std::to_string(h->pad) + ' ' + traceText(std::string_view(out.data(), n)));
     out.erase(0, n);
     // The instrument sets EOI on the last byte of its reply.
     return done(out.empty() ? gpib::END : 0, 0, static_cast<int>(n));

@@ -1,6 +1,7 @@
 // Which bus WAVEDIAL_GPIB names, and what the start of the program does with each kind.
 #include "app/busselection.h"
 
+#include "gpib/gpibmodule.h"
 #include "support/scriptedservices.h"
 #include "support/simprocess.h"
 
@@ -73,6 +74,30 @@ TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
         EXPECT_EQ(boxes.boxes.empty() ? "" : boxes.boxes[0].text.substr(0, box.size()), box) << value;
     }
     qunsetenv("WAVEDIAL_GPIB");
+}
+
+// A trace asked for is written on every bus: the program's own lines for its calls to a
+// LAN/GPIB gateway read as the gateway's simulated bus writes them.
+TEST(ProgramStart, TracesABusThatIsNotSimulated)
+{
+    SimProcess sim({"OTHER@3,FG5010@5"}, "--vxi11");
+    QTemporaryDir dir;
+    const ProgramOptions options{"vxi11:127.0.0.1:" + std::to_string(sim.port),
+                                 dir.filePath("trace").toStdString()};
+    ScriptedMessageBox boxes;
+    RecordingProgramEnd end;
+    ManualClock clock;
+    ScriptedEvents events(clock);
+    OpenBus bus =
+        openBusFromEnvironment(boxes, end, options, std::make_unique<SimTraceFile>(*options.trace));
+    GpibModule(*bus.backend, GpibServices{boxes, end, clock, events}).IdentifyFunctionGenerator();
+    QFile file(QString::fromStdString(*options.trace));
+    file.open(QIODevice::ReadOnly);
+    std::vector<std::string> lines;
+    for (const QByteArray &line : file.readAll().trimmed().split('\n'))
+        lines.push_back(line.toStdString());
+    EXPECT_EQ(lines, sim.trace());
+    EXPECT_EQ(lines.back(), "read 5 ID SIM/FG5010,V2.1");
 }
 
 // The command line: what it prints, how the program ends, and what a run is given.

@@ -2,6 +2,7 @@
 #include "bus/prologix.h"
 #include "sim/prologixadapter.h"
 #include "support/gpibharness.h"
+#include "support/simprocess.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,30 @@ TEST(Prologix, StartSetsTheControllerUpOrSaysWhyNot)
                                 "controller, or it is busy");
         EXPECT_EQ(c.ms(), pulled ? 0 : 3 * 1500);
     }
+}
+
+// A controller serves one client: a second is closed at once (wavedial-sim does so), or
+// taken and never answered (here by a server that accepts nobody); the box says so.
+TEST(Prologix, ASecondClientIsToldTheControllerServesOne)
+{
+    SimProcess sim({"FG5010@5"});
+    QTcpServer silent; // its system takes the connection and nobody reads it
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    SteadyClock clock;
+    const std::string busy = "127.0.0.1:" + std::to_string(sim.port);
+    const PrologixOpen first = openPrologix(*parsePrologixAddress(busy), clock);
+    ASSERT_TRUE(first.backend) << first.error;
+    const std::tuple<std::string, int, const char *> rows[] = { // place, ms for ++ver, why
+        {busy, 5000, "the controller closed the connection"},
+        {"127.0.0.1:" + std::to_string(silent.serverPort()), 1,
+         "it did not answer ++ver; it is no Prologix-compatible controller, or it is busy"}};
+    for (const auto &[place, hello, why] : rows)
+        EXPECT_EQ(openPrologix(*parsePrologixAddress(place), clock,
+                               PrologixTiming{.hello = std::chrono::milliseconds(hello)}).error,
+                  "The Prologix-compatible GPIB controller at " + place + " did not answer: " +
+                      why + ".\n\nThe controller serves one client at a time: another program "
+                      "or Wavedial window may be connected to it. Close that one, then start "
+                      "Wavedial again.");
 }
 
 // Hosts other than this backend talk to the simulated controller too: a setting out of

@@ -8,7 +8,7 @@
 set -u
 bin=$1 scenario=$2 shots=${3:-} sim=${E2E_SIM:-} simgpib=${E2E_SIMGPIB:-}
 read -r -a emulator <<<"${E2E_EMULATOR:-}"
-work=$(mktemp -d) && config=$work/config trace=$work/trace apid="" wid="" mark=0
+work=$(mktemp -d) && config=$work/config trace=$work/trace host=$work/host apid="" wid="" mark=0
 # E2E_TRACES names a folder that keeps every run's trace (to compare builds byte for byte).
 keep() { [ -z "${E2E_TRACES:-}" ] || cat "$trace" >>"$E2E_TRACES/$scenario" 2>/dev/null; }
 trap 'kill $(jobs -p) ${daemons:-} 2>/dev/null; wait; keep; rm -rf "$work"' EXIT
@@ -26,13 +26,12 @@ wait_until 10 test -s "$work/display" || skip "no X server starts here: $(tail -
 DISPLAY=":$(head -1 "$work/display")" && export DISPLAY
 
 # --- The program and its windows ---
-start() { # start BUS: runs the program on this bus, with a fresh trace
-    keep; : >"$trace" && mark=0
-    # The simulated bus traces into the trace; behind a gateway or a driver library, which
-    # trace into it themselves, the program's own trace goes beside it.
-    local own=$trace && [[ $1 == sim* ]] || own=$work/program.trace
+# start BUS: runs the program on this bus, with a fresh trace. Behind a gateway, controller
+# or driver library the far end writes the trace, and the program's own goes to $host.
+start() {
+    keep; : >"$trace" && : >"$host" && mark=0
     XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb "${emulator[@]}" "$bin" --bus "$1" \
-        --trace "$own" >"$work/program.log" 2>&1 & apid=$!
+        --trace "$([[ $1 == sim* ]] && echo "$trace" || echo "$host")" >"$work/program.log" 2>&1 & apid=$!
 }
 ended() { # waits for the program's end; its exit status in $status
     wait_until 15 not kill -0 "$apid" 2>/dev/null || fail "the program did not end"
@@ -209,8 +208,8 @@ vxi11-start | system-start)
         case $via in
         gateway) gateway FG5010@5,AFG5102@9 ;;
         library) [ -f "$simgpib" ] || fail "E2E_SIMGPIB names no library: '$simgpib'"
-            # The library's trace comes from the environment: --trace is the program's.
-            export WAVEDIAL_SIMGPIB=FG5010@5,AFG5102@9 WAVEDIAL_SIM_TRACE=$trace
+            # The library's own trace comes from the environment: --trace is the program's.
+            export WAVEDIAL_SIMGPIB=FG5010@5,AFG5102@9 WAVEDIAL_SIMGPIB_TRACE=$trace
             bus=system:$simgpib ;;
         esac
         open FG5010@5,AFG5102@9 "${bus:-}"
@@ -219,7 +218,10 @@ vxi11-start | system-start)
         ui alt+r; expect "write 5 FUNC?" "read 5 FUNC SQUARE" "read 5 OUT OFF"
         head -n "$mark" "$trace" >"$work/$via"; [ $via != sim ] || quit
     done
-    diff "$work/sim" "$work/$other" || fail "the $other's trace differs from the built-in bus's" ;;
+    diff "$work/sim" "$work/$other" || fail "the $other's trace differs from the built-in bus's"
+    # The program's own trace of that bus says the same, line for line.
+    wait_until 5 eval 'head -n "$mark" "$host" | cmp -s - "$work/$other"' ||
+        fail "the program's trace differs from the $other's: $(head -n "$mark" "$host" | diff - "$work/$other")" ;;
 prologix-serial)
     # A Prologix controller on a serial port: wavedial-sim's, through a pseudo-terminal
     # (socat), which wine serves as COM7 to the Windows build.
