@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <numeric>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace {
 
