@@ -30,17 +30,19 @@ endfunction()
 function(wavedial_vxi11_xdr target)
     cmake_parse_arguments(X "OWN_XDR" "" "" ${ARGN})
     set(protocol ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../src/bus/vxi11.x)
+    # The header is included as "bus/vxi11.h", beside the protocol file it comes from.
     set(gen ${CMAKE_CURRENT_BINARY_DIR}/generated/${target})
-    file(MAKE_DIRECTORY ${gen})
+    set(out ${gen}/bus)
+    file(MAKE_DIRECTORY ${out})
     add_custom_command(
-        OUTPUT ${gen}/vxi11.h ${gen}/vxi11_xdr.c
-        COMMAND ${CMAKE_COMMAND} -E copy ${protocol} ${gen}/vxi11.x
+        OUTPUT ${out}/vxi11.h ${out}/vxi11_xdr.c
+        COMMAND ${CMAKE_COMMAND} -E copy ${protocol} ${out}/vxi11.x
         COMMAND ${RPCGEN} -h -o vxi11.h vxi11.x
         COMMAND ${RPCGEN} -c -o vxi11_xdr.c vxi11.x
-        WORKING_DIRECTORY ${gen}
+        WORKING_DIRECTORY ${out}
         DEPENDS ${protocol}
         COMMENT "rpcgen: the VXI-11 XDR routines")
-    add_library(${target} STATIC ${gen}/vxi11_xdr.c ${gen}/vxi11.h)
+    add_library(${target} STATIC ${out}/vxi11_xdr.c ${out}/vxi11.h)
     target_include_directories(${target} SYSTEM PUBLIC ${gen})
     if(X_OWN_XDR OR WAVEDIAL_OWN_XDR OR WIN32)
         wavedial_own_xdr()

@@ -4,7 +4,7 @@
 #include "about/shell.h"
 #include "forms/appicon.h"
 #include "forms/formstyle.h"
-#include "version.h"
+#include "text/version.h"
 
 #include <QEvent>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 
 #include "app/busselection.h"
-#include "version.h"
+#include "text/version.h"
 
 #include <QCommandLineParser>
 

@@ -13,7 +13,7 @@
 #include "gpib/gpibmodule.h"
 #include "mainwindow/mainform.h"
 #include "sim/simtrace.h"
-#include "version.h"
+#include "text/version.h"
 #ifdef WAVEDIAL_XCB_HOLD
 #include "app/xcbinputhold.h"
 #endif

@@ -7,7 +7,8 @@
 #include <thread>
 
 // The driver's entry points, as the NI-488.2 interface defines them. A backend is one
-// GPIB driver: the built-in simulated bus, or the system's library loaded at run time.
+// GPIB driver: the built-in simulated bus, the system's library loaded at run time, a
+// Prologix-compatible controller, or a LAN/GPIB gateway that speaks VXI-11.
 // Like the vendor's library, a backend returns the status word from each call and
 // delivers the status into the four variables registered for the calling thread.
 
@@ -32,6 +33,7 @@ inline constexpr int32_t EBUS = 14; // bus error: nobody took the bytes
 inline constexpr int32_t ETAB = 20; // result table overflow
 
 inline constexpr uint16_t NOADDR = 0xFFFF; // ends an address list
+inline constexpr int MaxPad = 30;          // the highest primary address
 
 inline constexpr int IbaPAD = 1; // ibask option: the handle's primary address
 inline constexpr int IbaTMO = 3; // ibask option: the handle's timeout code
@@ -108,9 +110,9 @@ private:
 };
 
 // Per-thread registration of status variables, for backends that keep the status
-// themselves (the simulated bus, and system libraries that only offer thread-local
-// status functions): it answers registration as the vendor's library does and writes
-// the status of each call into the variables registered for the calling thread.
+// themselves (those that keep their own handles, and system libraries that only offer
+// thread-local status functions): it answers registration as the vendor's library does
+// and writes the status of each call into the variables registered for the calling thread.
 class StatusRegistry
 {
 public:

@@ -69,7 +69,7 @@ private:
     OVERLAPPED m_ov{};
 };
 
-class ComPortLink final : public PrologixLink
+class ComPortLink final : public ByteLink
 {
 public:
     ~ComPortLink() override { close(); }
@@ -200,7 +200,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<PrologixLink> openPrologixSerial(const std::string &device, std::string &why)
+std::unique_ptr<ByteLink> openPrologixSerial(const std::string &device, std::string &why)
 {
     auto link = std::make_unique<ComPortLink>();
     if (!link->open(device)) {

@@ -8,8 +8,9 @@
 #include <type_traits>
 
 // A backend that keeps its own device handles and status (the simulated bus, the Prologix
-// controllers): status goes into the variables registered for the calling thread, as the
-// vendor's library does it, and the calls that need no bus are answered alike.
+// controllers, the VXI-11 gateways): status goes into the variables registered for the
+// calling thread, as the vendor's library does it, and the calls that need no bus are
+// answered alike.
 // `Handle` is gpib::DeviceHandleSettings or a struct derived from it.
 template<class Handle> class HandleKeepingBackend : public GpibBackend
 {
@@ -36,7 +37,7 @@ public:
             failed(gpib::ENEB);
             return -1;
         }
-        if (pad < 0 || pad > MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 ||
+        if (pad < 0 || pad > gpib::MaxPad || sad != 0 || gpib::TimeoutMicroseconds(tmo) < 0 ||
             eos < 0 || eos > 0xFFFF) {
             failed(gpib::EARG);
             return -1;
@@ -55,7 +56,7 @@ public:
         Handle *h = handleFor(ud);
         if (!h)
             return Failed;
-        if (pad < 0 || pad > MaxPad)
+        if (pad < 0 || pad > gpib::MaxPad)
             return failed(gpib::EARG);
         h->pad = pad;
         addressChanged(*h);
@@ -71,7 +72,6 @@ public:
     }
 
 protected:
-    static constexpr int MaxPad = 30;
     // After ibpad: what the handle had begun for its old address is dropped here.
     virtual void addressChanged(Handle &) {}
 
@@ -93,6 +93,16 @@ protected:
             done(gpib::ERR, gpib::ETAB, static_cast<int>(written));
         else
             done(0, 0, static_cast<int>(written));
+    }
+    // The same for a search made address by address, where nobody found but the interface
+    // itself (address 0) is what the vendor's driver calls a bus error.
+    void deliverListenersOrBusError(const std::vector<uint16_t> &found, uint16_t *resultList,
+                                    int limit)
+    {
+        if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; }))
+            failed(gpib::EBUS);
+        else
+            deliverListeners(found, resultList, limit);
     }
     // Board calls exist for board 0 only; false (and the error delivered) otherwise.
     bool boardCallAllowed(int board)

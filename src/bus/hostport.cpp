@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
-std::optional<HostPort> parseHostPort(std::string_view text, uint16_t defaultPort)
+bool parseHostPort(std::string_view text, std::string &hostOut, uint16_t &portOut)
 {
     std::string_view host = text;
     std::optional<std::string_view> port;
@@ -16,17 +17,17 @@ std::optional<HostPort> parseHostPort(std::string_view text, uint16_t defaultPor
     if (text.starts_with('[')) {
         const size_t close = text.find(']');
         if (close == std::string_view::npos)
-            return std::nullopt;
+            return false;
         host = text.substr(1, close - 1);
         const std::string_view rest = text.substr(close + 1);
         if (!rest.empty() && !rest.starts_with(':'))
-            return std::nullopt;
+            return false;
         if (!rest.empty())
             port = rest.substr(1);
         // Brackets hold an IPv6 address.
         if (host.find(':') == std::string_view::npos ||
             !all(host, [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
-            return std::nullopt;
+            return false;
     } else {
         const size_t colon = text.find(':');
         if (colon != std::string_view::npos) {
@@ -36,18 +37,18 @@ std::optional<HostPort> parseHostPort(std::string_view text, uint16_t defaultPor
         if (!all(host, [](unsigned char c) {
                 return std::isalnum(c) || c == '.' || c == '-' || c == '_';
             }))
-            return std::nullopt;
+            return false;
     }
     if (host.empty())
-        return std::nullopt;
-    HostPort a{std::string(host), defaultPort};
+        return false;
     if (port) {
         const std::optional<int> p = WholeNumber(*port);
         if (!p || *p < 1 || *p > 65535)
-            return std::nullopt;
-        a.port = static_cast<uint16_t>(*p);
+            return false;
+        portOut = static_cast<uint16_t>(*p);
     }
-    return a;
+    hostOut = std::string(host);
+    return true;
 }
 
 std::string hostPortText(const std::string &host, uint16_t port)

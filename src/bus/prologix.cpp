@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr char Esc = 0x1B;
 constexpr int MaxReadTimeoutMs = 3000; // the controllers' own limit
 constexpr size_t MaxAnswerLine = 256;  // a status byte or a version is far shorter
 constexpr size_t MaxAnswerLines = 64;  // a listener search answers in a line or thirty
@@ -22,8 +21,8 @@ std::string prologixEscaped(std::string_view payload)
     std::string out;
     out.reserve(payload.size() + 8);
     for (const char c : payload) {
-        if (c == '\r' || c == '\n' || c == Esc || c == '+')
-            out += Esc;
+        if (c == '\r' || c == '\n' || c == PrologixEsc || c == '+')
+            out += PrologixEsc;
         out += c;
     }
     return out;
@@ -39,8 +38,7 @@ int prologixReadTimeoutMs(int code)
     return static_cast<int>(std::clamp<int64_t>((us + 999) / 1000, 1, MaxReadTimeoutMs));
 }
 
-PrologixBus::PrologixBus(std::unique_ptr<PrologixLink> link, Clock &clock,
-                         const PrologixTiming &timing)
+PrologixBus::PrologixBus(std::unique_ptr<ByteLink> link, Clock &clock, const PrologixTiming &timing)
     : m_link(std::move(link)), m_clock(clock), m_timing(timing)
 {
 }
@@ -245,7 +243,7 @@ std::optional<std::set<int>> PrologixBus::askListeners()
                 while (j < line.size() && std::isdigit(static_cast<unsigned char>(line[j])))
                     ++j;
                 const std::optional<int> a = WholeNumber(std::string_view(line).substr(i, j - i));
-                if (a && *a >= 1 && *a <= MaxPad)
+                if (a && *a >= 1 && *a <= gpib::MaxPad)
                     found.insert(*a);
                 numbers = true;
                 i = j;
@@ -295,7 +293,7 @@ void PrologixBus::FindLstn(int board, const uint16_t *addressList, uint16_t *res
     for (const uint16_t *a = addressList; *a != gpib::NOADDR; ++a) {
         const int pad = *a & 0xFF;
         const int sad = *a >> 8;
-        if (sad != 0 || pad > MaxPad)
+        if (sad != 0 || pad > gpib::MaxPad)
             continue;            // the controllers address no secondary addresses
         bool present = pad == 0; // the interface itself listens at its own address 0
         if (pad != 0 && listening) {
@@ -319,18 +317,13 @@ void PrologixBus::FindLstn(int board, const uint16_t *addressList, uint16_t *res
             found.push_back(*a);
     }
     if (listening) {
-        for (int pad = 1; pad <= MaxPad; ++pad)
+        for (int pad = 1; pad <= gpib::MaxPad; ++pad)
             probed.insert(pad);
         answered = *listening;
     }
     m_probed = std::move(probed);
     m_listening = std::move(answered);
-    // Nobody but the interface: the vendor's driver calls that a bus error.
-    if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; })) {
-        failed(gpib::EBUS);
-        return;
-    }
-    deliverListeners(found, resultList, limit);
+    deliverListenersOrBusError(found, resultList, limit);
 }
 
 int PrologixBus::ibsre(int board, int value)

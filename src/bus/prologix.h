@@ -22,9 +22,6 @@
 // a grace for the link, as the timeout. Replies of these instruments are text: byte 4
 // never occurs in them.
 
-// The byte stream to the controller: a TCP connection or a serial port.
-using PrologixLink = ByteLink;
-
 // How long the backend waits on the controller besides the handle's own timeout.
 struct PrologixTiming
 {
@@ -49,6 +46,9 @@ struct PrologixTiming
     std::chrono::milliseconds slice{50};
 };
 
+// The controller's escape byte: what follows it in a data line is payload.
+inline constexpr char PrologixEsc = 0x1B;
+
 // The payload of one data line: CR, LF, ESC and "+" each preceded by ESC, so that the
 // controller sends them to the instrument instead of ending the line or reading "++".
 std::string prologixEscaped(std::string_view payload);
@@ -64,7 +64,7 @@ public:
     // Byte 4 (EOT) marks EOI in what the controller sends back.
     static constexpr char EndMark = 4;
 
-    PrologixBus(std::unique_ptr<PrologixLink> link, Clock &clock,
+    PrologixBus(std::unique_ptr<ByteLink> link, Clock &clock,
                 const PrologixTiming &timing = PrologixTiming());
 
     // Sets the controller up (controller mode, no read after write, EOI on the last
@@ -108,7 +108,7 @@ private:
     Poll poll(int pad, int timeoutMs, uint8_t &statusByte);
     std::optional<std::set<int>> askListeners();
 
-    std::unique_ptr<PrologixLink> m_link;
+    std::unique_ptr<ByteLink> m_link;
     Clock &m_clock;
     PrologixTiming m_timing;
 
@@ -161,9 +161,9 @@ PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
                           const PrologixTiming &timing = PrologixTiming());
 
 // The links themselves; null, with `why`, when they cannot be opened.
-inline std::unique_ptr<PrologixLink> connectPrologixTcp(const std::string &host, uint16_t port,
-                                                        Clock::Duration limit, std::string &why)
+inline std::unique_ptr<ByteLink> connectPrologixTcp(const std::string &host, uint16_t port,
+                                                    Clock::Duration limit, std::string &why)
 {
     return connectTcp(host, port, limit, "the controller", why);
 }
-std::unique_ptr<PrologixLink> openPrologixSerial(const std::string &device, std::string &why);
+std::unique_ptr<ByteLink> openPrologixSerial(const std::string &device, std::string &why);

@@ -27,11 +27,8 @@ std::optional<PrologixAddress> parsePrologixAddress(std::string_view text)
         a.device = "COM" + std::to_string(*n);
         return a;
     }
-    const std::optional<HostPort> place = parseHostPort(text, a.port);
-    if (!place)
+    if (!parseHostPort(text, a.host, a.port))
         return std::nullopt;
-    a.host = place->host;
-    a.port = place->port;
     return a;
 }
 
@@ -47,7 +44,7 @@ PrologixOpen openPrologix(const PrologixAddress &address, Clock &clock,
 {
     const std::string place = "The Prologix-compatible GPIB controller " + prologixPlace(address);
     std::string why;
-    std::unique_ptr<PrologixLink> link;
+    std::unique_ptr<ByteLink> link;
     PrologixTiming t = timing;
     if (address.kind == PrologixAddress::Kind::Serial) {
         link = openPrologixSerial(address.device, why);

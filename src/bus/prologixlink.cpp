@@ -11,7 +11,7 @@ using linkwait::waitMs;
 
 namespace {
 
-class SerialLink final : public PrologixLink
+class SerialLink final : public ByteLink
 {
 public:
     bool open(const std::string &device)
@@ -93,7 +93,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<PrologixLink> openPrologixSerial(const std::string &device, std::string &why)
+std::unique_ptr<ByteLink> openPrologixSerial(const std::string &device, std::string &why)
 {
     auto link = std::make_unique<SerialLink>();
     if (!link->open(device)) {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ constexpr uint32_t ProtocolTcp = 6;
 std::optional<Vxi11Address> parseVxi11Address(std::string_view text)
 {
     Vxi11Address a;
-    // The interface name follows the last "/"; an IPv6 address holds none.
+    // The interface name follows the first "/"; neither a host name nor an IPv6 address
+    // holds one.
     const size_t slash = text.find('/');
     if (slash != std::string_view::npos) {
         const std::string_view name = text.substr(slash + 1);
@@ -36,11 +37,8 @@ std::optional<Vxi11Address> parseVxi11Address(std::string_view text)
         a.interfaceName = std::string(name);
         text = text.substr(0, slash);
     }
-    const std::optional<HostPort> place = parseHostPort(text, a.port);
-    if (!place)
+    if (!parseHostPort(text, a.host, a.port))
         return std::nullopt;
-    a.host = place->host;
-    a.port = place->port;
     return a;
 }
 

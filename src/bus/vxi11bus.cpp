@@ -248,23 +248,34 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
     return link;
 }
 
+// A call on the handle's link that takes only the link and its I/O timeout (device clear,
+// serial poll): nullopt when the gateway did it, with `r` holding its answer; otherwise the
+// status of the failure, delivered.
+template<class Results>
+std::optional<int> Vxi11Bus::genericCall(const Handle &h, uint32_t proc, Decoded<Results> &r, Op op)
+{
+    const std::optional<Link> link = deviceLink(h.pad);
+    if (!link)
+        return Failed;
+    Device_GenericParms g{link->lid, 0, 0, millis(ioTime(h))};
+    if (coreCall(proc, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(h), link->lid) !=
+        RpcChannel::Outcome::Done)
+        return linkFailed();
+    if (r.value.error != vxi11::NoError) {
+        const Fault f = fault(r.value.error, op, deviceName(h.pad));
+        return done(f.status, f.error);
+    }
+    return std::nullopt;
+}
+
 int Vxi11Bus::ibclr(int ud)
 {
     Handle *h = handleFor(ud);
     if (!h)
         return Failed;
-    const std::optional<Link> link = deviceLink(h->pad);
-    if (!link)
-        return Failed;
-    Device_GenericParms g{link->lid, 0, 0, millis(ioTime(*h))};
     Decoded<Device_Error> r(xdr(xdr_Device_Error));
-    if (coreCall(device_clear, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
-                 link->lid) != RpcChannel::Outcome::Done)
-        return linkFailed();
-    if (r.value.error != vxi11::NoError) {
-        const Fault f = fault(r.value.error, Op::Other, deviceName(h->pad));
-        return done(f.status, f.error);
-    }
+    if (const std::optional<int> failure = genericCall(*h, device_clear, r, Op::Other))
+        return *failure;
     return done(0);
 }
 
@@ -273,18 +284,9 @@ int Vxi11Bus::ibrsp(int ud, char *statusByte)
     Handle *h = transferHandle(ud, statusByte, 1, true);
     if (!h)
         return Failed;
-    const std::optional<Link> link = deviceLink(h->pad);
-    if (!link)
-        return Failed;
-    Device_GenericParms g{link->lid, 0, 0, millis(ioTime(*h))};
     Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
-    if (coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(*h),
-                 link->lid) != RpcChannel::Outcome::Done)
-        return linkFailed();
-    if (r.value.error != vxi11::NoError) {
-        const Fault f = fault(r.value.error, Op::Read, deviceName(h->pad));
-        return done(f.status, f.error);
-    }
+    if (const std::optional<int> failure = genericCall(*h, device_readstb, r, Op::Read))
+        return *failure;
     *statusByte = static_cast<char>(r.value.stb);
     return done(0, 0, 1);
 }

@@ -4,7 +4,6 @@
 
 #include "bus/vxi11protocol.h"
 
-#include <algorithm>
 #include <vector>
 
 using namespace vxi11client;
@@ -172,7 +171,7 @@ void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *result
     std::vector<uint16_t> found;
     for (const uint16_t *a = addressList; *a != gpib::NOADDR && !m_lost; ++a) {
         const int pad = *a & 0xFF;
-        if ((*a >> 8) != 0 || pad > MaxPad)
+        if ((*a >> 8) != 0 || pad > gpib::MaxPad)
             continue; // the links address no secondary addresses
         bool present = pad == 0; // the interface itself listens at its own address 0
         if (pad != 0 && !unsupported) {
@@ -190,10 +189,5 @@ void Vxi11Bus::FindLstn(int board, const uint16_t *addressList, uint16_t *result
         linkFailed();
         return;
     }
-    // Nobody but the interface: the vendor's driver calls that a bus error.
-    if (std::none_of(found.begin(), found.end(), [](uint16_t a) { return (a & 0xFF) != 0; })) {
-        failed(gpib::EBUS);
-        return;
-    }
-    deliverListeners(found, resultList, limit);
+    deliverListenersOrBusError(found, resultList, limit);
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace vxi11client {
 

@@ -127,7 +127,7 @@ private:
     GpibServices m_services;
 };
 
-// The model name inside an identity reply: the text between the first "/" and the first
-// "," ("ID SIM/AFG5102,V2.1" gives "AFG5102"); "" when either is missing or the comma
-// comes first.
+// The model name inside an identity reply: the text up to the first ",", from after the
+// first "/" or, without one, from the start ("ID SIM/AFG5102,V2.1" gives "AFG5102",
+// "AFG5102,V2.1" too); "" without a comma, or when the comma comes before the "/".
 std::string ModelNameFromIdentity(const std::string &identity);

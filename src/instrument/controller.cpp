@@ -9,7 +9,7 @@
 #include "instrument/settingsstore.h"
 #include "instrument/storedsettings.h"
 #include "instrument/validation.h"
-#include "version.h"
+#include "text/version.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #include "instrument/settingsstore.h"
 
-#include "version.h"
+#include "text/version.h"
 
 #include <QDir>
 

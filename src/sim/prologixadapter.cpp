@@ -1,5 +1,6 @@
 #include "sim/prologixadapter.h"
 
+#include "bus/prologix.h"
 #include "text/trim.h"
 
 #include "sim/simbus.h"
@@ -13,8 +14,6 @@
 
 namespace {
 
-constexpr char Esc = 0x1B;
-constexpr int MaxPad = 30;
 constexpr long ReadChunk = 4096;
 constexpr size_t MaxReply = 64 * 1024;
 
@@ -57,7 +56,7 @@ std::string SimPrologixAdapter::take(std::string_view bytes)
         if (m_escape) {
             m_escape = false;
             m_line += c;
-        } else if (c == Esc) {
+        } else if (c == PrologixEsc) {
             m_escape = true;
         } else if (c == '\r' || c == '\n') {
             endLine(out);
@@ -135,7 +134,7 @@ void SimPrologixAdapter::command(std::string_view text, std::string &out)
         // "++addr PAD [SAD]": secondary addresses are not simulated.
         if (query)
             out += answer(m_pad);
-        else if (const auto v = within(args.substr(0, args.find(' ')), 0, MaxPad))
+        else if (const auto v = within(args.substr(0, args.find(' ')), 0, gpib::MaxPad))
             m_pad = *v;
     } else if (name == "mode") {
         setting(m_controller, 0, 1);
@@ -161,7 +160,7 @@ void SimPrologixAdapter::command(std::string_view text, std::string &out)
     } else if (name == "spoll") {
         int pad = m_pad;
         if (!query) {
-            const auto v = within(args.substr(0, args.find(' ')), 0, MaxPad);
+            const auto v = within(args.substr(0, args.find(' ')), 0, gpib::MaxPad);
             if (!v)
                 return;
             pad = *v;
@@ -225,7 +224,7 @@ void SimPrologixAdapter::findListeners(std::string &out)
 {
     // The same probe list as the program's own search, so that the trace reads the same.
     std::vector<uint16_t> list;
-    for (uint16_t a = 0; a <= MaxPad; ++a)
+    for (uint16_t a = 0; a <= gpib::MaxPad; ++a)
         list.push_back(a);
     list.push_back(gpib::NOADDR);
     std::vector<uint16_t> results(list.size(), 0);

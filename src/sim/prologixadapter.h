@@ -36,8 +36,6 @@ public:
     // controller keeps them.
     void newConnection();
 
-    int address() const { return m_pad; }
-
 private:
     void endLine(std::string &out);
     void command(std::string_view text, std::string &out);

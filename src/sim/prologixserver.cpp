@@ -63,8 +63,3 @@ void PrologixServer::forgetClient()
         socket->deleteLater();
     }
 }
-
-void PrologixServer::dropClient()
-{
-    forgetClient();
-}

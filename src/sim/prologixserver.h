@@ -28,10 +28,6 @@ public:
     uint16_t port() const { return m_server.serverPort(); }
     QString errorText() const { return m_server.errorString(); }
 
-    bool hasClient() const { return m_client != nullptr; }
-    // Drops the host's connection at once, as a pulled cable or a power cut would.
-    void dropClient();
-
 private:
     void acceptClients();
     void serveClient();

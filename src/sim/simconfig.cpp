@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int MaxAddress = 30;
-
 std::optional<SimListenerSpec::Kind> kindNamed(std::string_view name)
 {
     using K = SimListenerSpec::Kind;
@@ -39,7 +37,7 @@ std::optional<SimListenerSpec> parseListener(std::string_view item, std::string 
         why = text + " has no address (KIND@ADDRESS)";
     else if (!kind)
         why = "the kind of " + text + " is none of FG5010, AFG5101, AFG5102, PFG5105, MUTE, OTHER";
-    else if (!address || *address < 1 || *address > MaxAddress)
+    else if (!address || *address < 1 || *address > gpib::MaxPad)
         why = "the address of " + text + " is not a number from 1 to 30";
     else
         return SimListenerSpec{*kind, *address};

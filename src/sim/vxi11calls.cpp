@@ -8,7 +8,7 @@
 #include <utility>
 
 // Last: it defines the procedure names (create_link, device_write, ...) as numbers.
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 using namespace vxi11;
 

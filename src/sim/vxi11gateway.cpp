@@ -10,8 +10,6 @@ using namespace vxi11;
 
 namespace {
 
-constexpr int MaxPad = 30;
-
 struct DeviceName
 {
     int32_t error;
@@ -39,7 +37,7 @@ DeviceName parseDeviceName(std::string_view name, int interfacePad)
     int pad = -1;
     const auto r = std::from_chars(primary.data(), primary.data() + primary.size(), pad);
     if (primary.empty() || r.ec != std::errc() || r.ptr != primary.data() + primary.size() ||
-        pad < 1 || pad > MaxPad)
+        pad < 1 || pad > gpib::MaxPad)
         return {InvalidAddress, 0};
     if (primary.size() != rest.size())
         return {DeviceNotAccessible, 0};
@@ -352,7 +350,7 @@ void Vxi11Gateway::sendCommand(std::string_view bytes, Answer &a)
     }
     a.data = std::string(bytes);
     bool anybody = false;
-    for (int pad = 1; pad <= MaxPad && !anybody; ++pad)
+    for (int pad = 1; pad <= gpib::MaxPad && !anybody; ++pad)
         anybody = m_bus.deviceAt(pad) != nullptr;
     if (!anybody) {
         // Nobody on the bus takes part in the handshake: the bytes go nowhere. This ends

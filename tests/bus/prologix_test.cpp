@@ -13,7 +13,7 @@ namespace {
 
 // The host's end of a simulated controller, or of `answers` for the bytes of one send. A
 // wait with nothing to receive moves the host's test clock by the whole wait.
-class MemoryLink final : public PrologixLink
+class MemoryLink final : public ByteLink
 {
 public:
     MemoryLink(SimPrologixAdapter &adapter, ManualClock &clock) : m_adapter(adapter), m_clock(clock)
@@ -82,7 +82,7 @@ struct Controller
     SimBus bus{busClock};
     SimPrologixAdapter adapter;
     MemoryLink *link = new MemoryLink(adapter, clock); // owned by the backend
-    PrologixBus prologix{std::unique_ptr<PrologixLink>(link), clock};
+    PrologixBus prologix{std::unique_ptr<ByteLink>(link), clock};
     GpibDriver driver{prologix};
     std::vector<std::string> trace;
     Clock::Duration t0{};

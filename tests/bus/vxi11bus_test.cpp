@@ -12,7 +12,7 @@
 
 #include <numeric>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ struct FaultRow
 {
     const char *name;
     Fault fault;
-    char call; // r: read, w: write, p: serial poll, f: listener search, a: read, cancelled
+    char call; // r: read, w: write, p: poll, c: clear, f: listener search, a: read, cancelled
     int16_t pad, tmo;
     int status, error, ms;
     bool lost;               // and every later call fails at once
@@ -150,6 +150,7 @@ TEST_P(Vxi11Faults, BecomeTheDriversStatusInBoundedTime)
     switch (row.call) {
     case 'w': d.ibwrt(ud, "ID?"); break;
     case 'p': d.ibrsp(ud, statusByte); break;
+    case 'c': d.ibclr(ud); break;
     case 'f': d.FindLstn(0, all, found, 8); break;
     default: d.ibrd(ud, buffer);
     }
@@ -178,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FaultRow{"ReadTimesOut", {}, 'r', 2, 11, Err | Timo, gpib::EABO, 1000, false},
         FaultRow{"WriteWithNoListener", {}, 'w', 7, 11, Err, gpib::ENOL, 0, false},
+        FaultRow{"ClearWithNoListener", {}, 'c', 7, 11, Err, gpib::ENOL, 0, false},
         FaultRow{"InvalidLink", {F::Error, device_write, 4}, 'w', 9, 11, Err, gpib::EDVR, 0, true},
         FaultRow{"Dropped", {F::Drop, device_readstb}, 'p', 9, 11, Err, gpib::EDVR, 0, true},
         FaultRow{"Locked", {F::Error, device_write, 11}, 'w', 9, 11, Err, gpib::EDVR, 0, false,

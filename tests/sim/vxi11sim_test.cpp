@@ -13,7 +13,7 @@
 
 #include <functional>
 
-#include "vxi11.h"
+#include "bus/vxi11.h"
 
 namespace {
 
