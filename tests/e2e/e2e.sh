@@ -40,7 +40,9 @@ ended() { # waits for the program's end; its exit status in $status
 # There is no window manager to give a window the keyboard.
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
 window() { # window TITLE: finds and focuses the visible window with exactly this title, in $win
-    win=$(timeout 15 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    # Polled rather than xdotool's --sync, which gives up at a passing X error.
+    local title=$1 && win=""
+    wait_until 15 eval 'win=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1); [ -n "$win" ]'
     [ -n "$win" ] && focus "$win" || fail "no window titled '$1'"
 }
 shot() { # shot WINDOW NAME: a screenshot, when asked for
