@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // the stored texts, one per line, handed out in the order the keys are read.
     if (size < 2)
         return 0;
-    const auto model = static_cast<int16_t>(static_cast<int8_t>(data[0]));
+    const auto model = static_cast<Model>(static_cast<int8_t>(data[0]));
     const unsigned missing = data[1];
     std::vector<std::string> texts;
     std::string_view rest(reinterpret_cast<const char *>(data) + 2, size - 2);
@@ -61,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const std::string *text : {&s.Amplitude, &s.Offset, &s.Frequency, &s.Symmetry})
         FUZZ_CHECK(text->size() <= kLongestFieldText);
     FUZZ_CHECK(!s.Amplitude.empty() && !s.Offset.empty() && !s.Frequency.empty());
-    FUZZ_CHECK(s.Symmetry.empty() == (model == 2));
+    FUZZ_CHECK(s.Symmetry.empty() == (model == Model::AFG5101));
     return 0;
 }

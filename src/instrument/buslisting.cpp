@@ -12,7 +12,7 @@ bool ListListeners(GpibModule &gpib, int16_t skip, std::vector<ListedListener> &
     for (const GpibModule::ListenerReply &r : *replies) {
         // Supported exactly as the load step judges it: by the name cut from the reply.
         const std::string name = ModelNameFromIdentity(r.reply);
-        const bool supported = SelectModelProfile(name).ModelIndex != 0;
+        const bool supported = SelectModelProfile(name).ModelIndex != Model::None;
         listed.push_back({r.address, r.reply, supported ? name : std::string()});
     }
     return true;

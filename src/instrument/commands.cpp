@@ -46,7 +46,7 @@ std::string ComputedNumberText(double value)
 
 namespace {
 
-std::string VoltsForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load)
+std::string VoltsForLoad(const std::string &fieldText, Model ModelIndex, OutputLoad load)
 {
     const double factor = LoadFactor(ModelIndex, load);
     if (factor == 1)
@@ -56,12 +56,12 @@ std::string VoltsForLoad(const std::string &fieldText, int16_t ModelIndex, Outpu
 
 } // namespace
 
-std::string AmplitudeForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load)
+std::string AmplitudeForLoad(const std::string &fieldText, Model ModelIndex, OutputLoad load)
 {
     return VoltsForLoad(fieldText, ModelIndex, load);
 }
 
-std::string OffsetForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load)
+std::string OffsetForLoad(const std::string &fieldText, Model ModelIndex, OutputLoad load)
 {
     return VoltsForLoad(fieldText, ModelIndex, load);
 }
@@ -117,12 +117,12 @@ std::string numberCommand(const char *header, const std::string &fieldText,
 
 } // namespace
 
-std::string AmplitudeCommand(const SettingsSnapshot &s, int16_t ModelIndex)
+std::string AmplitudeCommand(const SettingsSnapshot &s, Model ModelIndex)
 {
     return numberCommand("AMPL ", s.Amplitude, AmplitudeForLoad(s.Amplitude, ModelIndex, s.load));
 }
 
-std::string OffsetCommand(const SettingsSnapshot &s, int16_t ModelIndex)
+std::string OffsetCommand(const SettingsSnapshot &s, Model ModelIndex)
 {
     return numberCommand("OFFS ", s.Offset, OffsetForLoad(s.Offset, ModelIndex, s.load));
 }
@@ -138,7 +138,7 @@ std::string SymmetryCommand(const SettingsSnapshot &s)
     return numberCommand("SYM ", s.Symmetry, s.Symmetry);
 }
 
-std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex)
+std::string SettingLine(const SettingsSnapshot &s, Model ModelIndex)
 {
     const std::string parts[] = {AmplitudeCommand(s, ModelIndex), OffsetCommand(s, ModelIndex),
                                  FrequencyCommand(s)};
@@ -150,7 +150,7 @@ std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex)
     }
     line += "FUNC " + FunctionName(s.SelectedFunction);
     // The AFG5101 and PFG5105 have no variable symmetry and refuse "SYM".
-    if (ModelIndex != 2) {
+    if (HasSymmetry(ModelIndex)) {
         const std::string symmetry = SymmetryCommand(s);
         if (symmetry.empty())
             return {};

@@ -15,8 +15,8 @@ std::string ComputedNumberText(double value);
 
 // The amplitude (volts) to send for a field text typed for `load`: the text itself when
 // the model works in that load, otherwise the value doubled or halved.
-std::string AmplitudeForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
-std::string OffsetForLoad(const std::string &fieldText, int16_t ModelIndex, OutputLoad load);
+std::string AmplitudeForLoad(const std::string &fieldText, Model ModelIndex, OutputLoad load);
+std::string OffsetForLoad(const std::string &fieldText, Model ModelIndex, OutputLoad load);
 
 // True when a field text can only be a number: blanks anywhere, then an optional sign,
 // digits with at most one ".", and an optional exponent (E, optional sign, digits); an
@@ -30,8 +30,8 @@ std::string FunctionName(int16_t selectedFunction);
 // The commands of one field. Each is "" when the field's text is not a number text
 // (IsNumberText): nothing but a number ever goes from a field to the instrument.
 // "AMPL " / "OFFS " + the value for the load (AmplitudeForLoad, OffsetForLoad).
-std::string AmplitudeCommand(const SettingsSnapshot &s, int16_t ModelIndex);
-std::string OffsetCommand(const SettingsSnapshot &s, int16_t ModelIndex);
+std::string AmplitudeCommand(const SettingsSnapshot &s, Model ModelIndex);
+std::string OffsetCommand(const SettingsSnapshot &s, Model ModelIndex);
 // "FREQ " + the field text + "E+" + the unit's exponent: the frequency goes out as typed.
 std::string FrequencyCommand(const SettingsSnapshot &s);
 // "SYM " + the field text, in percent.
@@ -40,4 +40,4 @@ std::string SymmetryCommand(const SettingsSnapshot &s);
 // The one line that applies every setting:
 // "AMPL a;OFFS o;FREQ fE+x;FUNC name" and, for models with variable symmetry, ";SYM s";
 // "" when a field text it needs is not a number text.
-std::string SettingLine(const SettingsSnapshot &s, int16_t ModelIndex);
+std::string SettingLine(const SettingsSnapshot &s, Model ModelIndex);

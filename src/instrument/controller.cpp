@@ -51,12 +51,12 @@ void Controller::Form_Load()
     if (m_gpib.DeviceHandle != 0) {
         m_profile = SelectModelProfile(m_gpib.ModelName);
         // These models have no variable symmetry.
-        if (m_profile.ModelIndex == 2)
+        if (!HasSymmetry(m_profile.ModelIndex))
             m_view.setFieldEnabled(Field::Symmetry, false);
     }
     m_view.setTitle(MainWindowTitle(m_gpib.ModelName));
     const EventGuard::Scope quiet(SuppressEvents);
-    m_view.selectOption(Group::Load, m_profile.ModelIndex == 1 ? 0 : 1);
+    m_view.selectOption(Group::Load, m_profile.ModelIndex == Model::FG5010 ? 0 : 1);
 }
 
 void Controller::Form_Activate()
@@ -66,7 +66,7 @@ void Controller::Form_Activate()
     if (StartupDone || m_startupRunning)
         return;
     m_startupRunning = true;
-    if (m_profile.ModelIndex == 0)
+    if (m_profile.ModelIndex == Model::None)
         EndWithoutGenerator();
     const BusyScope busy(m_view);
     m_view.setInitCaption("Initialize " + m_gpib.ModelName);
@@ -201,7 +201,7 @@ void Controller::LoadSavedSettings()
     m_view.selectOption(Group::Waveform, static_cast<int>(saved.waveformOption));
     m_view.setFieldText(Field::Frequency, saved.Frequency);
     m_view.selectOption(Group::Unit, static_cast<int>(saved.unitOption));
-    if (m_profile.ModelIndex != 2)
+    if (HasSymmetry(m_profile.ModelIndex))
         m_view.setFieldText(Field::Symmetry, saved.Symmetry);
 
     m_view.markField(Field::Amplitude, false);

@@ -90,7 +90,7 @@ void Controller::ReadSymmetryOrFifty()
 {
     // The AFG5101 and PFG5105 have no symmetry query: asking would cost a timeout and an
     // error box on every save.
-    if (m_profile.ModelIndex == 2)
+    if (!HasSymmetry(m_profile.ModelIndex))
         m_view.setFieldText(Field::Symmetry, "50");
     else
         ReadSymmetry();
@@ -298,7 +298,7 @@ void Controller::Commit(Field f)
                 m_view.markField(Field::Symmetry, false);
                 ReleaseApplyIfClean(7);
             }
-        } else if (m_profile.ModelIndex != 2) {
+        } else if (HasSymmetry(m_profile.ModelIndex)) {
             next = FocusTarget::Symmetry;
         }
         break;

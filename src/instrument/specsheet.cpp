@@ -61,9 +61,9 @@ std::string DecadeBlocks(const ModelProfile &p, float highZ)
 
 } // namespace
 
-SheetFactors SpecSheetFactors(int16_t ModelIndex)
+SheetFactors SpecSheetFactors(Model ModelIndex)
 {
-    if (ModelIndex == 1)
+    if (ModelIndex == Model::FG5010)
         return {0.5f, 1.0f};
     return {1.0f, 2.0f};
 }
@@ -82,7 +82,7 @@ std::string SpecSheet(const ModelProfile &p, const std::string &ModelName, int16
     s += Volts("Max Amplitude into 50 Ohm:", p.MaxAmplitude * f50);
     s += Volts("Max Amplitude into High Impedance:", p.MaxAmplitude * fHighZ) + LF;
 
-    if (p.ModelIndex == 2) {
+    if (!HasSymmetry(p.ModelIndex)) {
         s += DecadeBlocks(p, fHighZ);
     } else {
         s += Volts("Max Offset into 50 Ohm:", p.MaxOffset * f50);
@@ -93,7 +93,7 @@ std::string SpecSheet(const ModelProfile &p, const std::string &ModelName, int16
 
     s += "NOTE: The Amplitude and Offset settings displayed on the " + ModelName +
          " are true only" + LF;
-    if (p.ModelIndex == 1)
+    if (p.ModelIndex == Model::FG5010)
         s +=
             Indent + "for high impedace load. For 50 Ohms load the actual outputs are half of" + LF;
     else
@@ -104,7 +104,7 @@ std::string SpecSheet(const ModelProfile &p, const std::string &ModelName, int16
     s += "Min Frequency:" + FormatNumber(p.MinFrequency, 104) + " Hz" + LF;
     s += "Max Frequency:" + FormatNumber(p.MaxFrequency / mega, 104) + " MHz" + LF + LF;
 
-    if (p.ModelIndex == 2)
+    if (!HasSymmetry(p.ModelIndex))
         return s + ModelName + " does not support variable Symmetry." + LF;
 
     const std::string fullSpan = FormatNumber(p.FullSpanMaxFrequency / mega, 104);
@@ -113,11 +113,11 @@ std::string SpecSheet(const ModelProfile &p, const std::string &ModelName, int16
     s +=
         "NOTE: Min and Max Symmetry settings are only valid at" + fullSpan + " MHz and below." + LF;
     s += Indent + "At frequencies higher than" + fullSpan + " MHz ";
-    if (p.ModelIndex == 1)
+    if (p.ModelIndex == Model::FG5010)
         s += "Symmetry span decreases." + std::string(1, LF) + Indent +
              "Example:  25 to 75 % @ 10 MHz" + LF + ExampleIndent + "38 to 62 % @ 15 MHz" + LF +
              ExampleIndent + "50 % only @ 20 MHz";
-    else if (p.ModelIndex == 3)
+    else if (p.ModelIndex == Model::AFG5102)
         s += "Symmetry must be 50 %.";
     return s;
 }

@@ -10,11 +10,11 @@
 // the other models' figures hold for 50 ohms and double into an open circuit.
 struct SheetFactors
 {
-    float Factor50;    // 50-ohm load: 0.5 for ModelIndex 1, else 1
-    float FactorHighZ; // high-impedance load: 1 for ModelIndex 1, else 2
+    float Factor50;    // 50-ohm load: 0.5 for the FG5010, else 1
+    float FactorHighZ; // high-impedance load: 1 for the FG5010, else 2
 };
 
-SheetFactors SpecSheetFactors(int16_t ModelIndex);
+SheetFactors SpecSheetFactors(Model ModelIndex);
 
 // The About window's specification sheet of the connected model: the connection line,
 // amplitude, offset and range for both loads, frequency and symmetry limits, lines

@@ -18,7 +18,7 @@ size_t storedIndex(const std::string &text, double divisor, size_t options, size
 
 } // namespace
 
-StoredSettings ReadStoredSettings(const StoreReader &read, int16_t ModelIndex)
+StoredSettings ReadStoredSettings(const StoreReader &read, Model ModelIndex)
 {
     const auto number = [&read](const char *key, const char *fallback) {
         return static_cast<float>(LeadingNumber(read(key, fallback)));
@@ -31,7 +31,7 @@ StoredSettings ReadStoredSettings(const StoreReader &read, int16_t ModelIndex)
     s.Frequency = FieldText(number("Frequency", "1000"), 104);
     s.unitOption = storedIndex(read("Frequency Multiplier", "1"), 3, 3, 0);
     // The AFG5101 and PFG5105 have no variable symmetry: their field keeps "50".
-    if (ModelIndex != 2)
+    if (HasSymmetry(ModelIndex))
         s.Symmetry = FieldText(number("Symmetry", "50"), 2);
     return s;
 }

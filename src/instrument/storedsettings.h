@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/profile.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,4 +25,4 @@ using StoreReader = std::function<std::string(const char *key, const char *fallb
 // are the leading number of each text (0 when there is none); an option index outside
 // its group gives the group's default. Whatever the store holds, the result is a valid
 // set of field texts and options.
-StoredSettings ReadStoredSettings(const StoreReader &read, int16_t ModelIndex);
+StoredSettings ReadStoredSettings(const StoreReader &read, Model ModelIndex);

@@ -42,7 +42,7 @@ void checkAmplitudeAndOffset(std::string &errors, const SettingsSnapshot &s, con
         append(errors, "Offset is out of range (absolute value too high).", "\n");
     float h = a / 2;
     // The AFG5101 and PFG5105 set their half amplitude in 10 mV steps.
-    if (p.ModelIndex == 2)
+    if (!HasSymmetry(p.ModelIndex))
         h = singleValue(FormatNumber(h, -1.2f));
     if (static_cast<float>(h + o) > p.MaxRange)
         append(errors, "Amplitude + Offset out of range (absolute values too high).", "\n");
@@ -66,7 +66,7 @@ void checkSymmetry(std::string &errors, const SettingsSnapshot &s, const ModelPr
     const double F =
         LeadingNumber(s.Frequency + "E+" + std::to_string(s.FrequencyMultiplier));
 
-    if (p.ModelIndex == 1 && F > 4000000.0 && sym != 50) {
+    if (p.ModelIndex == Model::FG5010 && F > 4000000.0 && sym != 50) {
         // Above 4 MHz the FG5010 loses one percent of symmetry at each edge for every
         // 400 kHz, rounded up.
         float k = static_cast<float>(F * 0.0000025);
@@ -112,7 +112,7 @@ std::string SettingErrors(int16_t scope, const SettingsSnapshot &s, const ModelP
         checkAmplitudeAndOffset(errors, s, p);
     if (scope == 0 || scope == 2 || scope == 5)
         checkFrequency(errors, s, p);
-    if ((scope == 0 || scope == 3 || scope == 5) && p.ModelIndex != 2)
+    if ((scope == 0 || scope == 3 || scope == 5) && HasSymmetry(p.ModelIndex))
         checkSymmetry(errors, s, p);
     return errors;
 }

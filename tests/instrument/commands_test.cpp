@@ -21,9 +21,11 @@ SettingsSnapshot snapshot(const char *a, const char *o, const char *f, int16_t m
 
 TEST(Models, OnlyTheFourNamesExactly)
 {
-    const std::pair<const char *, int16_t> rows[] = {
-        {"FG5010", 1}, {"AFG5101", 2}, {"PFG5105", 2}, {"AFG5102", 3}, {"afg5102", 0},
-        {"AFG51020", 0}, {" AFG5102", 0}, {"FG5010 ", 0}, {"", 0}, {"PFG5101", 0},
+    using enum Model;
+    const std::pair<const char *, Model> rows[] = {
+        {"FG5010", FG5010}, {"AFG5101", AFG5101}, {"PFG5105", AFG5101}, {"AFG5102", AFG5102},
+        {"afg5102", None}, {"AFG51020", None}, {" AFG5102", None}, {"FG5010 ", None}, {"", None},
+        {"PFG5101", None},
     };
     for (const auto &[name, index] : rows)
         EXPECT_EQ(SelectModelProfile(name).ModelIndex, index) << name;
@@ -97,14 +99,14 @@ TEST(Commands, TextsGoOutAsTheyStandOrConvertedToTheModelsLoad)
         {1, snapshot("1", "0", "1", 0, "1.2.3", Open), ""},
     };
     for (const auto &r : lines)
-        EXPECT_EQ(SettingLine(r.s, r.model), r.line) << r.line;
+        EXPECT_EQ(SettingLine(r.s, Model(r.model)), r.line) << r.line;
     const std::pair<const char *, bool> texts[] = {
         {"-1.500", true}, {" 12 ", true}, {"", true}, {"2e-3", true}, {"5;", false},
         {"1-2", false}, {"1E", false}, {"NAN", false}, {"0x10", false}, {"1\n", false},
     };
     for (const auto &[text, number] : texts)
         EXPECT_EQ(IsNumberText(text), number) << text;
-    EXPECT_EQ(AmplitudeCommand(snapshot("9;OUT ON", "0", "1", 0, "50", Open), 1), "");
+    EXPECT_EQ(AmplitudeCommand(snapshot("9;OUT ON", "0", "1", 0, "50", Open), Model::FG5010), "");
 }
 
 TEST(StoredSettings, OddValuesFallBackOrRound)
@@ -122,7 +124,7 @@ TEST(StoredSettings, OddValuesFallBackOrRound)
                 const auto it = r.kv.find(key);
                 return it == r.kv.end() ? std::string(fallback) : it->second;
             },
-            r.model);
+            Model(r.model));
         EXPECT_EQ(s.loadOption, r.load);
         EXPECT_EQ(s.waveformOption, r.wave);
         EXPECT_EQ(s.unitOption, r.unit);
