@@ -206,9 +206,9 @@ void Controller::LoadSavedSettings()
 
     m_view.markField(Field::Amplitude, false);
     m_view.markField(Field::Offset, false);
-    SetGroupMark(3);
-    SetGroupMark(4);
-    SetGroupMark(5);
+    markGroup(Group::Load, false);
+    markGroup(Group::Waveform, false);
+    markGroup(Group::Unit, false);
     m_view.markField(Field::Frequency, false);
     ReadOutputState();
 }
@@ -268,12 +268,12 @@ void Controller::ApplySettings()
     if (m_closed)
         return;
     const BusyScope busy(m_view);
-    if (!ValidateSettings(0))
+    if (!ValidateSettings(CheckAll))
         return;
     // A line that did not reach the instrument leaves its changes marked and Apply enabled.
     if (SendCommand(m_gpib.DeviceHandle, SettingLine(settings(), m_profile.ModelIndex))) {
         ClearChangeMarks();
-        UpdateCommandStates(-1);
+        setCommandsEnabled({Command::Apply}, false);
     }
     m_view.moveFocus(FocusTarget::ToggleOutput);
 }
@@ -325,8 +325,8 @@ void Controller::OptionClick(Group g)
     if (m_view.isChecked(Option::ApplyOptions))
         Button_Apply_Click();
     else
-        SetGroupMark(static_cast<int16_t>(-static_cast<int16_t>(g)));
-    UpdateCommandStates(3);
+        markGroup(g, true);
+    setCommandsEnabled({Command::Apply, Command::Save}, true);
 }
 
 void Controller::Menu_InitFG_Click()
@@ -377,7 +377,7 @@ void Controller::ReleaseApplyIfClean(int16_t code)
         if (item != code && marked(item))
             return;
     }
-    UpdateCommandStates(-1);
+    setCommandsEnabled({Command::Apply}, false);
 }
 
 void Controller::UpdateCommandStates(int16_t code)
@@ -390,13 +390,33 @@ void Controller::UpdateCommandStates(int16_t code)
         m_view.setCommandEnabled(Command::Apply, enabled);
 }
 
+void Controller::markGroup(Group g, bool marked)
+{
+    const auto code = static_cast<int16_t>(g);
+    SetGroupMark(marked ? static_cast<int16_t>(-code) : code);
+}
+
+void Controller::releaseApplyIfClean(Field f)
+{
+    constexpr int16_t items[] = {1, 2, 5, 7}; // in Field's order
+    ReleaseApplyIfClean(items[static_cast<size_t>(f)]);
+}
+
+void Controller::setCommandsEnabled(std::initializer_list<Command> commands, bool enabled)
+{
+    int16_t code = 0;
+    for (const Command c : commands)
+        code = static_cast<int16_t>(code | (c == Command::Apply ? 1 : c == Command::Save ? 2 : 0));
+    UpdateCommandStates(enabled ? code : static_cast<int16_t>(-code));
+}
+
 void Controller::ClearChangeMarks()
 {
     m_view.markField(Field::Amplitude, false);
     m_view.markField(Field::Offset, false);
-    SetGroupMark(3);
-    SetGroupMark(4);
+    markGroup(Group::Load, false);
+    markGroup(Group::Waveform, false);
     m_view.markField(Field::Frequency, false);
-    SetGroupMark(5);
+    markGroup(Group::Unit, false);
     m_view.markField(Field::Symmetry, false);
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 class GeneratorLauncher;
@@ -89,6 +90,7 @@ public:
     // symmetry); shows the "Setting Error" box, whose Yes opens About, when any is out
     // of range.
     bool ValidateSettings(int16_t scope);
+    static constexpr int16_t CheckAll = 0, CheckVolts = 1, CheckFrequency = 5;
     SettingsSnapshot settings() const;
 
     // --- Reading the instrument back ---
@@ -141,6 +143,11 @@ public:
     void ReleaseApplyIfClean(int16_t code);
     // Sign: enable or disable. Magnitude 1: Apply; 2: the save commands; 3: both.
     void UpdateCommandStates(int16_t code);
+    // The typed doors to the three above, which the procedures use.
+    void markGroup(Group g, bool marked);
+    void releaseApplyIfClean(Field f);
+    // Apply and Save only (LoadSaved has rules of its own).
+    void setCommandsEnabled(std::initializer_list<Command> commands, bool enabled);
     // Unmarks every field and group; leaves the commands alone.
     void ClearChangeMarks();
 

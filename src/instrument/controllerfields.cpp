@@ -7,31 +7,29 @@
 #include "instrument/readback.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
-// Per-field codes: the item of the change marks, the settings Enter checks, the option
-// group the sent value depends on.
+// What Enter in a field checks, and the option group the sent value depends on.
 struct FieldRules
 {
-    int16_t itemCode;
     int16_t scope;
-    int16_t groupCode; // 0: none
+    std::optional<Group> group;
 };
 
 FieldRules rules(Field f)
 {
     switch (f) {
     case Field::Amplitude:
-        return {1, 1, 3};
     case Field::Offset:
-        return {2, 1, 3};
+        return {Controller::CheckVolts, Group::Load};
     case Field::Frequency:
-        return {5, 5, 5};
+        return {Controller::CheckFrequency, Group::Unit};
     case Field::Symmetry:
         break;
     }
-    return {7, 5, 0};
+    return {Controller::CheckFrequency, std::nullopt};
 }
 
 } // namespace
@@ -125,8 +123,8 @@ void Controller::RefreshFromInstrument()
     ReadSymmetryOrFifty();
     ReadOutputState();
     ClearChangeMarks();
-    UpdateCommandStates(-1);
-    UpdateCommandStates(2);
+    setCommandsEnabled({Command::Apply}, false);
+    setCommandsEnabled({Command::Save}, true);
     m_view.moveFocus(FocusTarget::ToggleOutput);
 }
 
@@ -171,7 +169,7 @@ void Controller::Change(Field f)
     // Typing the old value back leaves a marked field marked.
     if (LeadingNumber(m_view.fieldText(f)) != LeadingNumber(FocusText)) {
         m_view.markField(f, true);
-        UpdateCommandStates(3);
+        setCommandsEnabled({Command::Apply, Command::Save}, true);
     }
 }
 
@@ -193,13 +191,13 @@ void Controller::DblClick(Field f)
     case Field::Amplitude:
     case Field::Frequency:
         m_view.setFieldText(f, "");
-        UpdateCommandStates(-1);
+        setCommandsEnabled({Command::Apply}, false);
         break;
     case Field::Offset: {
         const std::string text = m_view.fieldText(f);
         if (!text.empty() && LeadingNumber(text) == 0) {
             m_view.setFieldText(f, "");
-            UpdateCommandStates(-1);
+            setCommandsEnabled({Command::Apply}, false);
         } else {
             m_view.setFieldText(f, "0.000");
         }
@@ -207,7 +205,7 @@ void Controller::DblClick(Field f)
     }
     case Field::Symmetry:
         m_view.setFieldText(f, "50");
-        UpdateCommandStates(1);
+        setCommandsEnabled({Command::Apply}, true);
         break;
     }
 }
@@ -276,9 +274,9 @@ void Controller::Commit(Field f)
     if (!SendCommand(m_gpib.DeviceHandle, command(f)))
         return;
     m_view.markField(f, false);
-    if (r.groupCode != 0)
-        SetGroupMark(r.groupCode);
-    ReleaseApplyIfClean(r.itemCode);
+    if (r.group)
+        markGroup(*r.group, false);
+    releaseApplyIfClean(f);
 
     FocusTarget next = FocusTarget::Amplitude;
     switch (f) {
@@ -296,7 +294,7 @@ void Controller::Commit(Field f)
             // A companion that did not reach the instrument stays marked, Apply enabled.
             if (SendCommand(m_gpib.DeviceHandle, command(Field::Symmetry))) {
                 m_view.markField(Field::Symmetry, false);
-                ReleaseApplyIfClean(7);
+                releaseApplyIfClean(Field::Symmetry);
             }
         } else if (HasSymmetry(m_profile.ModelIndex)) {
             next = FocusTarget::Symmetry;
@@ -308,8 +306,8 @@ void Controller::Commit(Field f)
             Query("OFFS?");
             if (SendCommand(m_gpib.DeviceHandle, command(Field::Frequency))) {
                 m_view.markField(Field::Frequency, false);
-                SetGroupMark(5);
-                ReleaseApplyIfClean(5);
+                markGroup(Group::Unit, false);
+                releaseApplyIfClean(Field::Frequency);
             }
         }
         break;
