@@ -17,8 +17,10 @@
 class BusThread;
 class MessageBoxService;
 class ProgramEnd;
+struct BackendEntry;
 
-// Which GPIB driver the program talks to, from the environment variable WAVEDIAL_GPIB:
+// Which GPIB driver the program talks to, from --bus or the environment variable
+// WAVEDIAL_GPIB (each form is a row of the table in backends.cpp):
 //   unset, "" or "sim"       the simulated bus with one FG5010 at address 5;
 //   "sim:" + listeners       a simulated bus with those listeners ("sim:" alone: none);
 //   "system"[":" + path]     the system's NI-488.2-compatible library;
@@ -28,8 +30,7 @@ class ProgramEnd;
 //                            on 111, interface gpib0 when left out).
 struct BusChoice
 {
-    enum class Kind { Simulated, System, Prologix, Vxi11 };
-    Kind kind = Kind::Simulated;
+    const BackendEntry *backend = nullptr; // the kind of bus, from the table of backends
     std::vector<SimListenerSpec> listeners;
     std::string libraryPath; // "" for the system's default library
     PrologixAddress adapter;

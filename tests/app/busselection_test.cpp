@@ -1,4 +1,5 @@
 // Which bus WAVEDIAL_GPIB names, and what the start of the program does with each kind.
+#include "app/backends.h"
 #include "app/busselection.h"
 
 #include "gpib/gpibmodule.h"
@@ -15,10 +16,10 @@ std::string described(std::optional<std::string_view> value)
     const std::optional<BusChoice> c = parseBusChoice(value, &why);
     if (!c)
         return "refused" + (why.empty() ? "" : ": " + why);
-    const char *const kinds[] = {"sim", "system", "prologix", "vxi11"}; // then the library, port or place
-    std::string s = kinds[static_cast<int>(c->kind)] + (" " + c->libraryPath) + c->adapter.device +
+    // The scheme, then the library, port or place.
+    std::string s = std::string(c->backend->scheme) + " " + c->libraryPath + c->adapter.device +
                     c->adapter.host + (c->adapter.host.empty() ? "" : ":" + std::to_string(c->adapter.port));
-    if (c->kind == BusChoice::Kind::Vxi11)
+    if (c->backend->scheme == "vxi11")
         s += c->gateway.host + ":" + std::to_string(c->gateway.port) + "/" + c->gateway.interfaceName;
     for (const SimListenerSpec &l : c->listeners)
         s += std::to_string(static_cast<int>(l.kind)) + "@" + std::to_string(l.address) + " ";
