@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <tuple>
 #include <utility>
 
@@ -103,6 +104,26 @@ TEST(Prologix, StartSetsTheControllerUpOrSaysWhyNot)
                               : "it did not answer ++ver; it is no Prologix-compatible "
                                 "controller, or it is busy");
         EXPECT_EQ(c.ms(), pulled ? 0 : 3 * 1500);
+    }
+}
+
+// A count the status's 32-bit count cannot report is refused before anything is sent.
+TEST(Prologix, RefusesATransferLargerThanItsCountCanReport)
+{
+    for (const int64_t count : {int64_t{INT32_MAX} + 1, int64_t{UINT32_MAX} + 4}) {
+        if (!std::in_range<long>(count))
+            continue; // long is 32-bit (Windows): no such count
+        Controller c("FG5010@9");
+        const int16_t ud = c.driver.ibdev(0, 9, 0, 11, 1, 0);
+        char buffer[4] = {};
+        gpib::StatusVariables status;
+        const auto scope = c.prologix.statusInto(status);
+        for (const bool reading : {false, true}) {
+            reading ? c.prologix.ibrd(ud, buffer, static_cast<long>(count))
+                    : c.prologix.ibwrt(ud, buffer, static_cast<long>(count));
+            EXPECT_EQ(status.ibsta & gpib::ERR ? status.iberr : -1, gpib::EARG);
+        }
+        EXPECT_EQ(c.link->wire, "");
     }
 }
 
