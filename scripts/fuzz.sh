@@ -2,16 +2,24 @@
 # Builds the libFuzzer targets of fuzz/ with clang and runs each for SECONDS (default 20)
 # on a fresh copy of its seed corpus. Exits non-zero on any crash, leak, timeout, memory
 # blow-up or sanitizer report; the input that caused it is kept in build-fuzz/artifacts/.
-# Usage: scripts/fuzz.sh [SECONDS]; FUZZ_BUILD_DIR chooses the build folder.
+# Usage: scripts/fuzz.sh [SECONDS [TARGET...]] (every target unless named);
+# FUZZ_BUILD_DIR chooses the build folder.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-20}
 if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
-    echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS [TARGET...]]" >&2
     exit 2
 fi
+shift $(($# > 0 ? 1 : 0))
+for t in "$@"; do
+    if [ ! -d "$root/fuzz/corpus/$t" ]; then
+        echo "no fuzz target $t (its seed corpus fuzz/corpus/$t is missing)" >&2
+        exit 2
+    fi
+done
 
 # libFuzzer ships in clang's runtime package; g++ brings the C++ library clang uses;
 # rpcgen and libtirpc make and run the VXI-11 XDR routines.
@@ -41,10 +49,12 @@ export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:allocator_ma
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=
 
-targets=()
-for corpus in "$root"/fuzz/corpus/*/; do
-    targets+=("$(basename "$corpus")")
-done
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+    for corpus in "$root"/fuzz/corpus/*/; do
+        targets+=("$(basename "$corpus")")
+    done
+fi
 
 failed=()
 for t in "${targets[@]}"; do

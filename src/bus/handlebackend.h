@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 #include <type_traits>
+#include <utility>
 
 // A backend that keeps its own device handles and status (the simulated bus, the Prologix
 // controllers, the VXI-11 gateways): status goes into the variables registered for the
@@ -136,11 +137,15 @@ protected:
         return h;
     }
     // The handle for a transfer of `count` bytes (a read needs at least one); null, with
-    // the error delivered, for an unknown handle or a buffer that cannot take the count.
+    // the error delivered, for an unknown handle, a buffer that cannot take the count, or
+    // a count past the status's 32-bit count (long is wider on LP64): the bytes moved
+    // could not be reported, and a wrapped count would pass for a short transfer.
     Handle *transferHandle(int ud, const void *buffer, long count, bool reading)
     {
         Handle *h = handleFor(ud);
-        if (h && (reading ? count <= 0 || !buffer : count < 0 || (count > 0 && !buffer))) {
+        const bool bad = !std::in_range<int32_t>(count) ||
+                         (reading ? count <= 0 || !buffer : count < 0 || (count > 0 && !buffer));
+        if (h && bad) {
             failed(gpib::EARG);
             return nullptr;
         }

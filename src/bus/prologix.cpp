@@ -60,12 +60,16 @@ bool PrologixBus::start(std::string &why)
         m_input.clear();
         if (!sendLine(setup))
             break;
+        // Blank lines are no answer, and neither they nor bytes that never end a line
+        // stretch the attempt: something else on the port would hold the start for ever.
+        const Clock::Duration attemptEnd = m_clock.now() + m_timing.hello;
         std::string line;
         Wait w = Wait::TimedOut;
         do {
-            w = awaitLine(line, m_timing.hello);
-        } while (w == Wait::Done && TrimSpace(line).empty());
-        if (w != Wait::Done)
+            const Clock::Duration left = attemptEnd - m_clock.now();
+            w = awaitLine(line, left, left);
+        } while (w == Wait::Done && TrimSpace(line).empty() && m_clock.now() < attemptEnd);
+        if (w != Wait::Done || TrimSpace(line).empty())
             continue;
         m_version = std::string(TrimSpace(line));
         m_eoi = 1;
@@ -106,9 +110,10 @@ bool PrologixBus::sendLine(std::string_view line)
     return m_link->send(bytes, m_timing.send) || lose();
 }
 
-template<class Ready> PrologixBus::Wait PrologixBus::waitFor(Ready ready, Clock::Duration quiet)
+template<class Ready>
+PrologixBus::Wait PrologixBus::waitFor(Ready ready, Clock::Duration quiet, Clock::Duration most)
 {
-    const Clock::Duration end = m_clock.now() + m_timing.longest;
+    const Clock::Duration end = m_clock.now() + std::min<Clock::Duration>(m_timing.longest, most);
     Clock::Duration deadline = std::min(m_clock.now() + quiet, end);
     while (!ready()) {
         const Clock::Duration now = m_clock.now();
@@ -129,13 +134,14 @@ template<class Ready> PrologixBus::Wait PrologixBus::waitFor(Ready ready, Clock:
     return Wait::Done;
 }
 
-PrologixBus::Wait PrologixBus::awaitLine(std::string &line, Clock::Duration quiet)
+PrologixBus::Wait PrologixBus::awaitLine(std::string &line, Clock::Duration quiet,
+                                         Clock::Duration most)
 {
     const Wait w = waitFor(
         [this] {
             return m_input.find('\n') != std::string::npos || m_input.size() > MaxAnswerLine;
         },
-        quiet);
+        quiet, most);
     if (w != Wait::Done)
         return w;
     const size_t end = std::min(m_input.find('\n'), m_input.size() - 1);
@@ -192,8 +198,10 @@ PrologixBus::Poll PrologixBus::poll(int pad, int timeoutMs, uint8_t &statusByte)
 {
     if (!address(pad) || !readTimeout(timeoutMs) || !sendLine("++spoll"))
         return Poll::Lost;
+    // The answer is one short line once the poll is over: bytes that keep coming do not
+    // stretch the poll past its own timeout.
     std::string line;
-    switch (awaitLine(line, quietLimit(timeoutMs))) {
+    switch (awaitLine(line, quietLimit(timeoutMs), quietLimit(timeoutMs))) {
     case Wait::Lost:
         return Poll::Lost;
     case Wait::TimedOut:
@@ -217,11 +225,13 @@ std::optional<std::set<int>> PrologixBus::askListeners()
         return std::nullopt;
     if (!sendLine("++fndl") || !sendLine("++ver"))
         return std::nullopt;
+    // The whole answer within the longest wait, however slowly its lines come.
+    const Clock::Duration end = m_clock.now() + m_timing.longest;
     std::vector<std::string> lines;
     bool ended = false;
     while (!ended && lines.size() < MaxAnswerLines) {
         std::string line;
-        const Wait w = awaitLine(line, m_timing.search + m_timing.grace);
+        const Wait w = awaitLine(line, m_timing.search + m_timing.grace, end - m_clock.now());
         if (w == Wait::Lost)
             return std::nullopt;
         if (w == Wait::TimedOut)

@@ -102,9 +102,11 @@ private:
     bool endWithEoi(bool on);
     bool knownSilent(int pad) const;
     // Waits until `ready()` holds, the link fails, nothing has come for `quiet`, or
-    // PrologixTiming::longest has passed.
-    template<class Ready> Wait waitFor(Ready ready, Clock::Duration quiet);
-    Wait awaitLine(std::string &line, Clock::Duration quiet);
+    // PrologixTiming::longest (or `most`, when shorter) has passed.
+    template<class Ready>
+    Wait waitFor(Ready ready, Clock::Duration quiet, Clock::Duration most = Clock::Duration::max());
+    Wait awaitLine(std::string &line, Clock::Duration quiet,
+                   Clock::Duration most = Clock::Duration::max());
     Poll poll(int pad, int timeoutMs, uint8_t &statusByte);
     std::optional<std::set<int>> askListeners();
 

@@ -32,7 +32,7 @@ bool Vxi11Bus::start(std::string &why)
         Device_Link link = m_interfaceLink->lid;
         Decoded<Device_Error> u(xdr(xdr_Device_Error));
         coreCall(device_unlock, xdr(xdr_Device_Link), &link, u.proc, &u.value, m_timing.command,
-                 link);
+                 m_interfaceLink->lid);
     }
     if (m_lost) {
         why = "it did not answer: " + m_coreLink->failure();
@@ -56,7 +56,7 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
     p.data_in.data_in_val = in.data();
     Decoded<Device_DocmdResp> r(xdr(decodeDocmdResp));
     const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
-                            m_timing.command, p.lid);
+                            m_timing.command, m_interfaceLink->lid);
     if (o == RpcChannel::Outcome::Refused ||
         (o == RpcChannel::Outcome::Done && r.value.error == vxi11::NotSupported)) {
         // Gateways implement these commands each on its own: REN may be missing

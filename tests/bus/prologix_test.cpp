@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <tuple>
 #include <utility>
 
@@ -28,8 +29,10 @@ public:
     }
     bool receive(std::string &into, Clock::Duration limit) override
     {
-        if (m_out.empty())
+        if (m_out.empty()) {
             m_clock.sleepFor(limit);
+            into += endless;
+        }
         into += std::exchange(m_out, {});
         return !broken;
     }
@@ -37,6 +40,7 @@ public:
 
     std::string wire; // every byte the host sent
     std::map<std::string, std::string> answers;
+    std::string endless; // comes in every wait that nothing else fills: it never stops
     bool broken = false;
 
 private:
@@ -92,10 +96,14 @@ TEST(Prologix, StartSetsTheControllerUpOrSaysWhyNot)
 {
     Controller c(""); // which checks the set-up lines
     EXPECT_EQ(c.prologix.version(), "Wavedial simulated GPIB-Ethernet controller");
-    for (const bool pulled : {false, true}) {
+    // Link pulled; what comes instead of an answer, for ever: nothing, blank lines, bytes
+    // that end no line (none of them stretches an attempt).
+    for (const auto &[pulled, endless] :
+         {std::pair{false, ""}, {true, ""}, {false, "\r\n"}, {false, "x"}}) {
         auto link = std::make_unique<MemoryLink>(c.adapter, c.clock);
         link->answers[Hello] = ""; // takes the bytes and says nothing: no controller
         link->broken = pulled;
+        link->endless = endless;
         PrologixBus p(std::move(link), c.clock, PrologixTiming{.helloAttempts = 3});
         std::string why;
         c.t0 = c.clock.now();
@@ -129,6 +137,44 @@ TEST(Prologix, ASecondClientIsToldTheControllerServesOne)
                       why + ".\n\nThe controller serves one client at a time: another program "
                       "or Wavedial window may be connected to it. Close that one, then start "
                       "Wavedial again.");
+}
+
+// Bytes that never stop hold a listener search 10 s at most for its answer (then 70 ms
+// for each address probed), and a serial poll no longer than its timeout and the grace.
+TEST(Prologix, BytesThatNeverStopHoldNoSearchOrPollPastItsWait)
+{
+    for (const bool search : {true, false}) {
+        Controller c("FG5010@9");
+        c.link->answers = {{"++fndl\n", ""}, {"++ver\n", ""}};
+        c.link->endless = search ? "xyz" : "1";
+        std::vector<int16_t> results(4, 0);
+        int16_t statusByte = 0;
+        search ? c.driver.FindLstn(0, std::vector<int16_t>{0, 2, 9, -1}, results, 4)
+               : c.driver.ibrsp(c.driver.ibdev(0, 2, 0, 11, 1, 0), statusByte);
+        EXPECT_EQ(results[1], search ? 9 : 0);
+        EXPECT_EQ(c.error(), search ? -1 : gpib::EABO);
+        EXPECT_DOUBLE_EQ(c.ms(), search ? 10000 + 70 : 1050);
+    }
+}
+
+// A count the status's 32-bit count cannot report is refused before anything is sent.
+TEST(Prologix, RefusesATransferLargerThanItsCountCanReport)
+{
+    for (const int64_t count : {int64_t{INT32_MAX} + 1, int64_t{UINT32_MAX} + 4}) {
+        if (!std::in_range<long>(count))
+            continue; // long is 32-bit (Windows): no such count
+        Controller c("FG5010@9");
+        const int16_t ud = c.driver.ibdev(0, 9, 0, 11, 1, 0);
+        char buffer[4] = {};
+        gpib::StatusVariables status;
+        const auto scope = c.prologix.statusInto(status);
+        for (const bool reading : {false, true}) {
+            reading ? c.prologix.ibrd(ud, buffer, static_cast<long>(count))
+                    : c.prologix.ibwrt(ud, buffer, static_cast<long>(count));
+            EXPECT_EQ(status.ibsta & gpib::ERR ? status.iberr : -1, gpib::EARG);
+        }
+        EXPECT_EQ(c.link->wire, "");
+    }
 }
 
 // Hosts other than this backend talk to the simulated controller too: a setting out of
