@@ -94,6 +94,28 @@ std::unique_ptr<GpibBackend> traced(std::unique_ptr<GpibBackend> backend, OpenBu
                                             [file](std::string_view line) { file->write(line); });
 }
 
+// The lock is news the driver's error numbers cannot carry. Its box waits until the
+// failing call has returned and the program's own box has been shown, and comes once per
+// text: every later call on that device fails the same way. The sink is called on the bus
+// thread, during the call.
+void showNotices(Vxi11Bus &gateway, MessageBoxService &boxes, BusThread *thread)
+{
+    gateway.setNoticeSink(
+        [&boxes, thread, shown = std::set<std::string>()](const std::string &text) mutable {
+            std::fprintf(stderr, "wavedial: %s\n", text.c_str());
+            if (!shown.insert(text).second)
+                return;
+            auto box = [&boxes, text] {
+                boxes.show(text, "Wavedial", MessageBoxService::Buttons::Ok,
+                           MessageBoxService::Icon::Exclamation);
+            };
+            if (thread)
+                thread->afterCall(std::move(box));
+            else
+                QTimer::singleShot(0, QCoreApplication::instance(), std::move(box));
+        });
+}
+
 } // namespace
 
 OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
@@ -151,24 +173,7 @@ OpenBus openBusFromEnvironment(MessageBoxService &boxes, ProgramEnd &programEnd,
                        MessageBoxService::Icon::Critical);
             programEnd.end();
         }
-        // The lock is news the driver's error numbers cannot carry. Its box waits until
-        // the failing call has returned and the program's own box has been shown, and
-        // comes once per text: every later call on that device fails the same way. The
-        // sink is called on the bus thread, during the call.
-        open.backend->setNoticeSink([&boxes, thread, shown = std::set<std::string>()](
-                                        const std::string &text) mutable {
-            std::fprintf(stderr, "wavedial: %s\n", text.c_str());
-            if (!shown.insert(text).second)
-                return;
-            auto box = [&boxes, text] {
-                boxes.show(text, "Wavedial", MessageBoxService::Buttons::Ok,
-                           MessageBoxService::Icon::Exclamation);
-            };
-            if (thread)
-                thread->afterCall(std::move(box));
-            else
-                QTimer::singleShot(0, QCoreApplication::instance(), std::move(box));
-        });
+        showNotices(*open.backend, boxes, thread);
         bus.backend = traced(std::move(open.backend), bus, std::move(trace));
         return bus;
     }
