@@ -103,114 +103,164 @@ QCommandLineOption option(const char *name, const char *help, const char *value 
                  : QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help));
 }
 
+struct Options
+{
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Shows this help and ends.")};
+    QCommandLineOption version = option("version", "Shows the version and ends.");
+    QCommandLineOption listen = option(
+        "listen", "A Prologix-compatible controller here (127.0.0.1:1234 when --vxi11 is not "
+                  "given; port 0: any free port).", "ADDRESS:PORT");
+    QCommandLineOption vxi11 = option(
+        "vxi11", "A VXI-11 gateway, its port mapper here (port 0: any free port).",
+        "ADDRESS:PORT");
+    QCommandLineOption fault = option(
+        "fault", "The gateway's fault: drop (closes the connection), malformed (a reply cut "
+                 "short) or delay:MS (replies MS milliseconds late).", "KIND");
+    QCommandLineOption faultAfter =
+        option("fault-after", "Core calls answered well before the fault (default 0).", "N");
+    QCommandLineOption faultOn = option(
+        "fault-on", "Only calls of this procedure meet the fault, e.g. device_read.", "PROCEDURE");
+    QCommandLineOption bus = option(
+        "bus", "The listeners in the form sim:KIND@ADDRESS,... of WAVEDIAL_GPIB, in place of "
+               "the LISTENERS argument.", "SPEC");
+    QCommandLineOption trace =
+        option("trace", "Appends the bus trace to FILE (default: WAVEDIAL_SIM_TRACE).", "FILE");
+    QCommandLineOption noFndl =
+        option("no-fndl", "Ignores ++fndl, as a genuine Prologix box does.");
+};
+
+void declareOptions(QCommandLineParser &parser, const Options &o)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves the simulated GPIB bus as a Prologix-compatible GPIB-Ethernet controller or a "
+        "VXI-11 LAN/GPIB gateway."));
+    parser.addOptions({o.help, o.version, o.listen, o.vxi11, o.fault, o.faultAfter, o.faultOn,
+                       o.bus, o.trace, o.noFndl});
+    parser.addPositionalArgument(
+        QStringLiteral("LISTENERS"),
+        QStringLiteral("KIND@ADDRESS,... as for WAVEDIAL_GPIB=sim: (default FG5010@5; \"\" for "
+                       "an empty bus)."),
+        QStringLiteral("[KIND@ADDRESS,...]"));
+}
+
+// What the command line asks this run to serve.
+struct Settings
+{
+    std::optional<Listen> listen, vxi11;
+    Vxi11Faults faults;
+    std::string tracePath;
+    SimPrologixOptions prologix;
+    std::optional<std::string> listeners;
+};
+
+std::string valueOf(const QCommandLineParser &parser, const QCommandLineOption &o)
+{
+    return parser.value(o).toStdString();
+}
+
+// The gateway's fault options; the reason when one is wrong.
+std::optional<std::string> readFaults(const QCommandLineParser &parser, const Options &o,
+                                      Vxi11Faults &faults)
+{
+    const auto text = [&](const QCommandLineOption &option) { return valueOf(parser, option); };
+    if (parser.isSet(o.fault) && !parseFault(text(o.fault), faults))
+        return "no such fault: " + text(o.fault);
+    if (parser.isSet(o.faultAfter)) {
+        const auto n = count(text(o.faultAfter));
+        if (!n)
+            return "--fault-after needs a number, not " + text(o.faultAfter);
+        faults.after = *n;
+    }
+    if (parser.isSet(o.faultOn)) {
+        faults.procedure = vxi11::procedureNumber(text(o.faultOn));
+        if (faults.procedure == 0)
+            return "no such VXI-11 procedure: " + text(o.faultOn);
+    }
+    return std::nullopt;
+}
+
+// The reason when the options do not make a run.
+std::optional<std::string> readSettings(const QCommandLineParser &parser, const Options &o,
+                                        Settings &s)
+{
+    if (const char *env = std::getenv("WAVEDIAL_SIM_TRACE"))
+        s.tracePath = env;
+    s.prologix.version = "Wavedial simulated GPIB-Ethernet controller version " WAVEDIAL_VERSION;
+    const auto text = [&](const QCommandLineOption &option) { return valueOf(parser, option); };
+    for (const QCommandLineOption *option : {&o.listen, &o.vxi11}) {
+        if (!parser.isSet(*option))
+            continue;
+        const auto l = parseListen(text(*option));
+        if (!l)
+            return "cannot listen on " + text(*option);
+        (option == &o.listen ? s.listen : s.vxi11) = *l;
+    }
+    if (auto why = readFaults(parser, o, s.faults))
+        return why;
+    const bool faultOptions =
+        parser.isSet(o.fault) || parser.isSet(o.faultAfter) || parser.isSet(o.faultOn);
+    if (parser.isSet(o.trace))
+        s.tracePath = text(o.trace);
+    s.prologix.findListeners = !parser.isSet(o.noFndl);
+    for (const QString &arg : parser.positionalArguments())
+        s.listeners = s.listeners ? *s.listeners + "," + arg.toStdString() : arg.toStdString();
+    if (parser.isSet(o.bus)) {
+        // Only the simulated bus's forms: this program is that bus.
+        const std::string spec = text(o.bus);
+        if (s.listeners || !(spec == "sim" || spec.starts_with("sim:")))
+            return "--bus takes sim or sim:KIND@ADDRESS,... and no LISTENERS besides, not " + spec;
+        s.listeners = spec == "sim" ? std::string(DefaultSimListeners) : spec.substr(4);
+    }
+
+    if (faultOptions && !s.vxi11)
+        return "the fault options are the VXI-11 gateway's: give --vxi11";
+    // Loopback unless told otherwise: the simulated bus is nobody else's business.
+    if (!s.listen && !s.vxi11)
+        s.listen = Listen{QHostAddress(QHostAddress::LocalHost), 1234};
+    return std::nullopt;
+}
+
+// Listens where asked and says where on standard output; the reason when it cannot.
+template<typename Server>
+std::optional<std::string> serve(Server &server, const Listen &at, const char *what)
+{
+    if (!server.listen(at.address, at.port))
+        return "cannot listen on " + hostText(at.address) + ":" + std::to_string(at.port) + ": " +
+               server.errorText().toStdString();
+    std::printf("%s listening on %s:%u\n", what, hostText(at.address).c_str(),
+                static_cast<unsigned>(server.port()));
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
 
-    // Loopback unless told otherwise: the simulated bus is nobody else's business.
-    std::optional<Listen> listen, vxi11;
-    Vxi11Faults faults;
-    bool faultOptions = false;
-    std::string tracePath;
-    if (const char *env = std::getenv("WAVEDIAL_SIM_TRACE"))
-        tracePath = env;
-    SimPrologixOptions options;
-    options.version = "Wavedial simulated GPIB-Ethernet controller version " WAVEDIAL_VERSION;
-    std::optional<std::string> listeners;
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Serves the simulated GPIB bus as a Prologix-compatible GPIB-Ethernet controller or a "
-        "VXI-11 LAN/GPIB gateway."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help and ends."));
-    const QCommandLineOption version = option("version", "Shows the version and ends.");
-    const QCommandLineOption listenOption = option(
-        "listen", "A Prologix-compatible controller here (127.0.0.1:1234 when --vxi11 is not "
-                  "given; port 0: any free port).", "ADDRESS:PORT");
-    const QCommandLineOption vxi11Option = option(
-        "vxi11", "A VXI-11 gateway, its port mapper here (port 0: any free port).",
-        "ADDRESS:PORT");
-    const QCommandLineOption fault = option(
-        "fault", "The gateway's fault: drop (closes the connection), malformed (a reply cut "
-                 "short) or delay:MS (replies MS milliseconds late).", "KIND");
-    const QCommandLineOption faultAfter =
-        option("fault-after", "Core calls answered well before the fault (default 0).", "N");
-    const QCommandLineOption faultOn = option(
-        "fault-on", "Only calls of this procedure meet the fault, e.g. device_read.", "PROCEDURE");
-    const QCommandLineOption busOption = option(
-        "bus", "The listeners in the form sim:KIND@ADDRESS,... of WAVEDIAL_GPIB, in place of "
-               "the LISTENERS argument.", "SPEC");
-    const QCommandLineOption traceOption =
-        option("trace", "Appends the bus trace to FILE (default: WAVEDIAL_SIM_TRACE).", "FILE");
-    const QCommandLineOption noFndl =
-        option("no-fndl", "Ignores ++fndl, as a genuine Prologix box does.");
-    parser.addOptions({help, version, listenOption, vxi11Option, fault, faultAfter, faultOn, busOption,
-                       traceOption, noFndl});
-    parser.addPositionalArgument(
-        QStringLiteral("LISTENERS"),
-        QStringLiteral("KIND@ADDRESS,... as for WAVEDIAL_GPIB=sim: (default FG5010@5; \"\" for "
-                       "an empty bus)."),
-        QStringLiteral("[KIND@ADDRESS,...]"));
+    const Options o;
+    declareOptions(parser, o);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText().toStdString());
-    if (parser.isSet(help)) {
+    if (parser.isSet(o.help)) {
         std::fputs(parser.helpText().toStdString().c_str(), stdout);
         return 0;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(o.version)) {
         std::puts("wavedial-sim " WAVEDIAL_VERSION);
         return 0;
     }
-    const auto text = [&](const QCommandLineOption &o) { return parser.value(o).toStdString(); };
-    for (const QCommandLineOption *o : {&listenOption, &vxi11Option}) {
-        if (!parser.isSet(*o))
-            continue;
-        const auto l = parseListen(text(*o));
-        if (!l)
-            return fail("cannot listen on " + text(*o));
-        (o == &listenOption ? listen : vxi11) = *l;
-    }
-    if (parser.isSet(fault) && !parseFault(text(fault), faults))
-        return fail("no such fault: " + text(fault));
-    if (parser.isSet(faultAfter)) {
-        const auto n = count(text(faultAfter));
-        if (!n)
-            return fail("--fault-after needs a number, not " + text(faultAfter));
-        faults.after = *n;
-    }
-    if (parser.isSet(faultOn)) {
-        faults.procedure = vxi11::procedureNumber(text(faultOn));
-        if (faults.procedure == 0)
-            return fail("no such VXI-11 procedure: " + text(faultOn));
-    }
-    faultOptions = parser.isSet(fault) || parser.isSet(faultAfter) || parser.isSet(faultOn);
-    if (parser.isSet(traceOption))
-        tracePath = text(traceOption);
-    options.findListeners = !parser.isSet(noFndl);
-    for (const QString &arg : parser.positionalArguments())
-        listeners = listeners ? *listeners + "," + arg.toStdString() : arg.toStdString();
-    if (parser.isSet(busOption)) {
-        // Only the simulated bus's forms: this program is that bus.
-        const std::string spec = text(busOption);
-        if (listeners || !(spec == "sim" || spec.starts_with("sim:")))
-            return fail("--bus takes sim or sim:KIND@ADDRESS,... and no LISTENERS besides, not " +
-                        spec);
-        listeners = spec == "sim" ? std::string(DefaultSimListeners) : spec.substr(4);
-    }
+    Settings s;
+    if (const auto why = readSettings(parser, o, s))
+        return fail(*why);
 
-    if (faultOptions && !vxi11)
-        return fail("the fault options are the VXI-11 gateway's: give --vxi11");
-    if (!listen && !vxi11)
-        listen = Listen{QHostAddress(QHostAddress::LocalHost), 1234};
-
-    const std::string listenerText = listeners.value_or(std::string(DefaultSimListeners));
+    const std::string listenerText = s.listeners.value_or(std::string(DefaultSimListeners));
     std::string why;
     const auto specs = parseSimListeners(listenerText, &why);
     if (!specs)
-        return fail((parser.isSet(busOption) ? "--bus " + text(busOption) : listenerText) +
+        return fail((parser.isSet(o.bus) ? "--bus " + valueOf(parser, o.bus) : listenerText) +
                     " names no simulated bus: " + why);
 
     // Nothing here waits on the clock: a timeout is the host's to wait out.
@@ -218,34 +268,28 @@ int main(int argc, char *argv[])
     SimBus bus(clock);
     populateSimBus(bus, *specs);
     std::unique_ptr<SimTraceFile> trace;
-    if (!tracePath.empty()) {
-        trace = std::make_unique<SimTraceFile>(tracePath);
+    if (!s.tracePath.empty()) {
+        trace = std::make_unique<SimTraceFile>(s.tracePath);
         if (!trace->isOpen())
-            return fail("cannot write the trace to " + tracePath + ": " + trace->error());
+            return fail("cannot write the trace to " + s.tracePath + ": " + trace->error());
         SimTraceFile *file = trace.get();
         bus.setTraceSink([file](std::string_view line) { file->write(line); });
     }
 
     std::unique_ptr<PrologixServer> prologix;
-    if (listen) {
-        prologix = std::make_unique<PrologixServer>(bus, options);
-        if (!prologix->listen(listen->address, listen->port))
-            return fail("cannot listen on " + hostText(listen->address) + ":" +
-                        std::to_string(listen->port) + ": " + prologix->errorText().toStdString());
-        std::printf("wavedial-sim listening on %s:%u\n", hostText(listen->address).c_str(),
-                    static_cast<unsigned>(prologix->port()));
+    if (s.listen) {
+        prologix = std::make_unique<PrologixServer>(bus, s.prologix);
+        if (const auto error = serve(*prologix, *s.listen, "wavedial-sim"))
+            return fail(*error);
     }
     // The gateway's waits (a talker that never talks, a lock held elsewhere) are real
     // time for its hosts.
     SteadyClock steady;
     std::unique_ptr<Vxi11Server> gateway;
-    if (vxi11) {
-        gateway = std::make_unique<Vxi11Server>(bus, steady, faults);
-        if (!gateway->listen(vxi11->address, vxi11->port))
-            return fail("cannot listen on " + hostText(vxi11->address) + ":" +
-                        std::to_string(vxi11->port) + ": " + gateway->errorText().toStdString());
-        std::printf("wavedial-sim VXI-11 gateway listening on %s:%u\n",
-                    hostText(vxi11->address).c_str(), static_cast<unsigned>(gateway->port()));
+    if (s.vxi11) {
+        gateway = std::make_unique<Vxi11Server>(bus, steady, s.faults);
+        if (const auto error = serve(*gateway, *s.vxi11, "wavedial-sim VXI-11 gateway"))
+            return fail(*error);
     }
     std::fflush(stdout);
     return QCoreApplication::exec();

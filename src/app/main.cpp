@@ -64,6 +64,22 @@ void connectEnd(MainForm &window, BusThread &busThread, OpenBus &bus)
     });
 }
 
+// The trace file asked for, if any; false, said on standard error, when it cannot be
+// written: a trace asked for and not written would leave the user believing in it.
+bool openTrace(const ProgramOptions &options, std::unique_ptr<SimTraceFile> &trace)
+{
+    const std::string path = traceFilePath(options);
+    if (path.empty())
+        return true;
+    trace = std::make_unique<SimTraceFile>(path);
+    if (trace->isOpen())
+        return true;
+    attachParentConsole();
+    std::fprintf(stderr, "wavedial: cannot write the trace to %s: %s\n", path.c_str(),
+                 trace->error().c_str());
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -79,17 +95,9 @@ int main(int argc, char *argv[])
     std::fputs(line.err.c_str(), stderr);
     if (!line.run)
         return line.exitCode;
-    // A trace asked for and not written would leave the user believing in it.
     std::unique_ptr<SimTraceFile> trace;
-    if (const std::string path = traceFilePath(*line.run); !path.empty()) {
-        trace = std::make_unique<SimTraceFile>(path);
-        if (!trace->isOpen()) {
-            attachParentConsole();
-            std::fprintf(stderr, "wavedial: cannot write the trace to %s: %s\n", path.c_str(),
-                         trace->error().c_str());
-            return 2;
-        }
-    }
+    if (!openTrace(*line.run, trace))
+        return 2;
 
     if (line.run->list) {
         attachParentConsole();

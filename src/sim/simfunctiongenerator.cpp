@@ -66,6 +66,70 @@ const char *waveformName(SimFunctionGenerator::Waveform w)
     return "SINE";
 }
 
+bool wellFormedQuery(const SimCommand &c)
+{
+    static const char *const queries[] = {"AMPL", "OFFS", "FREQ", "FUNC", "SYM", "OUT", "ID"};
+    bool known = false;
+    for (const char *q : queries)
+        known = known || c.header == q;
+    return known && c.argument.empty();
+}
+
+// What a setting command does: change a setting the limits check, change what needs no
+// check (the output, the settings at power-on), or nothing, refused as malformed.
+enum class Effect { Setting, Unchecked, Malformed };
+
+Effect apply(const SimCommand &c, const Limits &l, SimFunctionGenerator::State &next)
+{
+    using W = SimFunctionGenerator::Waveform;
+    const auto number = parseSimNumber(c.argument);
+    if (c.header == "AMPL" && number) {
+        next.amplitude = *number;
+    } else if (c.header == "OFFS" && number) {
+        next.offset = *number;
+    } else if (c.header == "FREQ" && number) {
+        next.frequency = *number;
+    } else if (c.header == "SYM" && number && l.variableSymmetry) {
+        next.symmetry = *number;
+    } else if (c.header == "FUNC" && c.argument == "SINE") {
+        next.waveform = W::Sine;
+    } else if (c.header == "FUNC" && c.argument == "SQUARE") {
+        next.waveform = W::Square;
+    } else if (c.header == "FUNC" && c.argument == "TRIANGLE") {
+        next.waveform = W::Triangle;
+    } else if (c.header == "OUT" && (c.argument == "ON" || c.argument == "OFF")) {
+        next.outputOn = c.argument == "ON";
+        return Effect::Unchecked;
+    } else if (c.header == "INIT" && c.argument.empty()) {
+        next = SimFunctionGenerator::State{};
+        return Effect::Unchecked;
+    } else {
+        return Effect::Malformed;
+    }
+    return Effect::Setting;
+}
+
+// A query's part of the reply, empty for one the model does not answer.
+std::string answer(const SimCommand &c, const SimFunctionGenerator::State &s,
+                   SimFunctionGenerator::Model model, const Limits &l)
+{
+    if (c.header == "AMPL")
+        return "AMPL " + engineeringText(s.amplitude, 3);
+    if (c.header == "OFFS")
+        return "OFFS " + engineeringText(s.offset, 3);
+    if (c.header == "FREQ")
+        return "FREQ " + engineeringText(s.frequency, 4);
+    if (c.header == "FUNC")
+        return std::string("FUNC ") + waveformName(s.waveform);
+    if (c.header == "SYM" && l.variableSymmetry)
+        return "SYM " + plainText(s.symmetry, 3);
+    if (c.header == "OUT")
+        return s.outputOn ? "OUT ON" : "OUT OFF";
+    if (c.header == "ID")
+        return "ID SIM/" + SimFunctionGenerator::modelName(model) + ",V2.1";
+    return {};
+}
+
 } // namespace
 
 SimFunctionGenerator::SimFunctionGenerator(Model model) : m_model(model) {}
@@ -123,40 +187,12 @@ void SimFunctionGenerator::receive(std::string_view message)
     bool settingsChanged = false;
     for (const SimCommand &c : commands) {
         if (c.query) {
-            static const char *const queries[] = {"AMPL", "OFFS", "FREQ", "FUNC",
-                                                  "SYM",  "OUT",  "ID"};
-            bool known = false;
-            for (const char *q : queries)
-                known = known || c.header == q;
-            malformed = malformed || !known || !c.argument.empty();
+            malformed = malformed || !wellFormedQuery(c);
             continue;
         }
-        const auto number = parseSimNumber(c.argument);
-        if (c.header == "AMPL" && number) {
-            next.amplitude = *number;
-        } else if (c.header == "OFFS" && number) {
-            next.offset = *number;
-        } else if (c.header == "FREQ" && number) {
-            next.frequency = *number;
-        } else if (c.header == "SYM" && number && l.variableSymmetry) {
-            next.symmetry = *number;
-        } else if (c.header == "FUNC" && c.argument == "SINE") {
-            next.waveform = Waveform::Sine;
-        } else if (c.header == "FUNC" && c.argument == "SQUARE") {
-            next.waveform = Waveform::Square;
-        } else if (c.header == "FUNC" && c.argument == "TRIANGLE") {
-            next.waveform = Waveform::Triangle;
-        } else if (c.header == "OUT" && (c.argument == "ON" || c.argument == "OFF")) {
-            next.outputOn = c.argument == "ON";
-            continue;
-        } else if (c.header == "INIT" && c.argument.empty()) {
-            next = State{};
-            continue;
-        } else {
-            malformed = true;
-            continue;
-        }
-        settingsChanged = true;
+        const Effect effect = apply(c, l, next);
+        malformed = malformed || effect == Effect::Malformed;
+        settingsChanged = settingsChanged || effect == Effect::Setting;
     }
 
     if (malformed)
@@ -170,21 +206,7 @@ void SimFunctionGenerator::receive(std::string_view message)
     for (const SimCommand &c : commands) {
         if (!c.query || malformed)
             continue;
-        std::string part;
-        if (c.header == "AMPL")
-            part = "AMPL " + engineeringText(m_state.amplitude, 3);
-        else if (c.header == "OFFS")
-            part = "OFFS " + engineeringText(m_state.offset, 3);
-        else if (c.header == "FREQ")
-            part = "FREQ " + engineeringText(m_state.frequency, 4);
-        else if (c.header == "FUNC")
-            part = std::string("FUNC ") + waveformName(m_state.waveform);
-        else if (c.header == "SYM" && l.variableSymmetry)
-            part = "SYM " + plainText(m_state.symmetry, 3);
-        else if (c.header == "OUT")
-            part = m_state.outputOn ? "OUT ON" : "OUT OFF";
-        else if (c.header == "ID")
-            part = "ID SIM/" + modelName(m_model) + ",V2.1";
+        const std::string part = answer(c, m_state, m_model, l);
         if (part.empty())
             continue;
         if (!reply.empty())

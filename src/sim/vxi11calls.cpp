@@ -72,7 +72,40 @@ std::string bytesOf(const char *data, u_int length)
     return length ? std::string(data, length) : std::string();
 }
 
-Request generic(const Device_GenericParms &p)
+// Each call's arguments as the gateway takes them.
+Request request(const Create_LinkParms &p)
+{
+    Request r;
+    r.lockDevice = p.lockDevice != 0;
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    r.data = p.device ? p.device : "";
+    return r;
+}
+
+Request request(const Device_WriteParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    r.ioTimeoutMs = static_cast<uint32_t>(p.io_timeout);
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    r.flags = static_cast<int32_t>(p.flags);
+    r.data = bytesOf(p.data.data_val, p.data.data_len);
+    return r;
+}
+
+Request request(const Device_ReadParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    r.requestSize = static_cast<uint32_t>(p.requestSize);
+    r.ioTimeoutMs = static_cast<uint32_t>(p.io_timeout);
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    r.flags = static_cast<int32_t>(p.flags);
+    r.termChar = p.termChar;
+    return r;
+}
+
+Request request(const Device_GenericParms &p)
 {
     Request r;
     r.lid = static_cast<int32_t>(p.lid);
@@ -80,6 +113,58 @@ Request generic(const Device_GenericParms &p)
     r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
     r.ioTimeoutMs = static_cast<uint32_t>(p.io_timeout);
     return r;
+}
+
+Request request(const Device_LockParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    r.flags = static_cast<int32_t>(p.flags);
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    return r;
+}
+
+Request request(const Device_EnableSrqParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    return r;
+}
+
+Request request(const Device_DocmdParms &p)
+{
+    Request r;
+    r.lid = static_cast<int32_t>(p.lid);
+    r.flags = static_cast<int32_t>(p.flags);
+    r.ioTimeoutMs = static_cast<uint32_t>(p.io_timeout);
+    r.lockTimeoutMs = static_cast<uint32_t>(p.lock_timeout);
+    r.cmd = static_cast<int32_t>(p.cmd);
+    r.networkOrder = p.network_order != 0;
+    r.data = bytesOf(p.data_in.data_in_val, p.data_in.data_in_len);
+    return r;
+}
+
+// The interrupt channel's host and port mean nothing to a gateway without interrupts.
+Request request(const Device_RemoteFunc &)
+{
+    return {};
+}
+
+std::string_view argsOf(std::string_view record, const oncrpc::Call &call)
+{
+    return record.substr(std::min(call.argsOffset, record.size()));
+}
+
+// Decodes a call's arguments of type T into a request. `lengthAt`, for the calls with a
+// variable-length field, is where its length stands.
+template<class T>
+std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f,
+                                std::optional<size_t> lengthAt = std::nullopt)
+{
+    if (lengthAt && !lengthFits(argsOf(record, call), *lengthAt))
+        return std::nullopt;
+    const Decoded<T> p(record, call, f);
+    return p ? std::optional<Request>(request(*p)) : std::nullopt;
 }
 
 constexpr std::array<std::pair<std::string_view, uint32_t>, 15> Procedures{{
@@ -120,98 +205,38 @@ uint32_t vxi11::procedureNumber(std::string_view name)
 
 std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const oncrpc::Call &call)
 {
-    const std::string_view args = record.substr(std::min(call.argsOffset, record.size()));
-    Request r;
     switch (call.proc) {
-    case create_link: {
-        if (!lengthFits(args, 12))
-            return std::nullopt;
-        const Decoded<Create_LinkParms> p(record, call, xdr_Create_LinkParms);
-        if (!p)
-            return std::nullopt;
-        r.lockDevice = p->lockDevice != 0;
-        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
-        r.data = p->device ? p->device : "";
-        return r;
-    }
-    case device_write: {
-        if (!lengthFits(args, 16))
-            return std::nullopt;
-        const Decoded<Device_WriteParms> p(record, call, xdr_Device_WriteParms);
-        if (!p)
-            return std::nullopt;
-        r.lid = static_cast<int32_t>(p->lid);
-        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
-        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
-        r.flags = static_cast<int32_t>(p->flags);
-        r.data = bytesOf(p->data.data_val, p->data.data_len);
-        return r;
-    }
-    case device_read: {
-        const Decoded<Device_ReadParms> p(record, call, xdr_Device_ReadParms);
-        if (!p)
-            return std::nullopt;
-        r.lid = static_cast<int32_t>(p->lid);
-        r.requestSize = static_cast<uint32_t>(p->requestSize);
-        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
-        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
-        r.flags = static_cast<int32_t>(p->flags);
-        r.termChar = p->termChar;
-        return r;
-    }
+    case create_link:
+        return decodeAs(record, call, xdr_Create_LinkParms, 12);
+    case device_write:
+        return decodeAs(record, call, xdr_Device_WriteParms, 16);
+    case device_read:
+        return decodeAs(record, call, xdr_Device_ReadParms);
     case device_readstb:
     case device_trigger:
     case device_clear:
     case device_remote:
-    case device_local: {
-        const Decoded<Device_GenericParms> p(record, call, xdr_Device_GenericParms);
-        return p ? std::optional<Request>(generic(*p)) : std::nullopt;
-    }
-    case device_lock: {
-        const Decoded<Device_LockParms> p(record, call, xdr_Device_LockParms);
-        if (!p)
-            return std::nullopt;
-        r.lid = static_cast<int32_t>(p->lid);
-        r.flags = static_cast<int32_t>(p->flags);
-        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
-        return r;
-    }
+    case device_local:
+        return decodeAs(record, call, xdr_Device_GenericParms);
+    case device_lock:
+        return decodeAs(record, call, xdr_Device_LockParms);
     case device_unlock:
     case destroy_link: {
         const std::optional<int32_t> lid = decodeLink(record, call);
         if (!lid)
             return std::nullopt;
+        Request r;
         r.lid = *lid;
         return r;
     }
-    case device_enable_srq: {
-        const Decoded<Device_EnableSrqParms> p(record, call, xdr_Device_EnableSrqParms);
-        if (!p)
-            return std::nullopt;
-        r.lid = static_cast<int32_t>(p->lid);
-        return r;
-    }
-    case device_docmd: {
-        if (!lengthFits(args, 28))
-            return std::nullopt;
-        const Decoded<Device_DocmdParms> p(record, call, xdr_Device_DocmdParms);
-        if (!p)
-            return std::nullopt;
-        r.lid = static_cast<int32_t>(p->lid);
-        r.flags = static_cast<int32_t>(p->flags);
-        r.ioTimeoutMs = static_cast<uint32_t>(p->io_timeout);
-        r.lockTimeoutMs = static_cast<uint32_t>(p->lock_timeout);
-        r.cmd = static_cast<int32_t>(p->cmd);
-        r.networkOrder = p->network_order != 0;
-        r.data = bytesOf(p->data_in.data_in_val, p->data_in.data_in_len);
-        return r;
-    }
-    case create_intr_chan: {
-        const Decoded<Device_RemoteFunc> p(record, call, xdr_Device_RemoteFunc);
-        return p ? std::optional<Request>(r) : std::nullopt;
-    }
+    case device_enable_srq:
+        return decodeAs(record, call, xdr_Device_EnableSrqParms);
+    case device_docmd:
+        return decodeAs(record, call, xdr_Device_DocmdParms, 28);
+    case create_intr_chan:
+        return decodeAs(record, call, xdr_Device_RemoteFunc);
     case destroy_intr_chan:
-        return args.empty() ? std::optional<Request>(r) : std::nullopt;
+        return argsOf(record, call).empty() ? std::optional<Request>(Request{}) : std::nullopt;
     default:
         return std::nullopt;
     }

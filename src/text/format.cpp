@@ -91,6 +91,74 @@ void RoundedDigits(float value, std::string &digits, int &exponent)
     }
 }
 
+// The free layout (code 0): the number text with a 0 before a leading point.
+std::string freeText(float value)
+{
+    std::string text = NumberText(value);
+    // " .25" becomes " 0.25". Testing the text rather than |value| < 1 leaves the
+    // exponent form of tiny values (" 1.5E-05") alone.
+    if (text.size() > 1 && text[1] == '.') {
+        text.insert(text.begin() + 1, '0');
+    }
+    return text;
+}
+
+// A layout by s significant digits (code g above 100) as the width and decimals code it
+// amounts to for a >= 0; a text with no decimals left starts with a blank.
+float significantCode(float a, float g, int s, double r, std::string &prefix)
+{
+    int e = IntegerDigits(a);
+    int d = std::max(0, s - e);
+    // Rounding may carry into a new integer digit (9.9996 to 10.000): one decimal
+    // less. d > 0 here implies e < s <= 10, inside the table.
+    if (d != 0 && std::floor(static_cast<double>(a) + r / kPow10[d]) >= kPow10[e]) {
+        ++e;
+        --d;
+    }
+    if (d == 0) {
+        prefix = " ";
+    }
+    return std::trunc(g / 100.0f) + static_cast<float>(e) - 1.0f + static_cast<float>(d) / 10.0f;
+}
+
+// a rounded (r = 0.5) or cut (r = 0) at d decimals, from its 7-digit value, in single
+// precision.
+float roundedAt(float a, int d, double r)
+{
+    const float reduced = static_cast<float>(LeadingNumber(NumberText(a)));
+    const float scaled = static_cast<float>(static_cast<double>(reduced) * kPow10[d]);
+    if (std::isfinite(scaled)) {
+        return static_cast<float>(std::floor(static_cast<double>(scaled) + r) / kPow10[d]);
+    }
+    // Only a whole number this large overflows when scaled: there is nothing to cut.
+    return reduced;
+}
+
+// The digits of a >= 0 before and after the point, with d decimals.
+void splitDigits(float a, int d, std::string &intPart, std::string &fraction)
+{
+    const std::string text = NumberText(a).substr(1);
+    if (text.find('E') != std::string::npos) {
+        // Exponent form carries its own point and scale: the whole text is the integer
+        // part, and no decimals are appended after the exponent.
+        intPart = text;
+        return;
+    }
+    const float whole = std::trunc(a);
+    intPart = NumberText(whole).substr(1);
+    fraction = text.substr(std::min(intPart.size(), text.size()));
+    if (d != 0) {
+        // Below 1 the text has no 0 before the point, so the cut above took the point.
+        if (whole == 0 || fraction.empty()) {
+            fraction.insert(fraction.begin(), '.');
+        }
+        const int zeros = d - static_cast<int>(fraction.size()) + 1;
+        if (zeros > 0) {
+            fraction.append(static_cast<std::size_t>(zeros), '0');
+        }
+    }
+}
+
 } // namespace
 
 std::string NumberText(float value)
@@ -147,13 +215,7 @@ std::string NumberText(float value)
 std::string FormatNumber(float value, float formatCode)
 {
     if (formatCode == 0) {
-        std::string text = NumberText(value);
-        // " .25" becomes " 0.25". Testing the text rather than |value| < 1 leaves the
-        // exponent form of tiny values (" 1.5E-05") alone.
-        if (text.size() > 1 && text[1] == '.') {
-            text.insert(text.begin() + 1, '0');
-        }
-        return text;
+        return freeText(value);
     }
 
     const bool negative = value < 0;
@@ -176,62 +238,22 @@ std::string FormatNumber(float value, float formatCode)
     }
 
     if (significantForm) {
-        int e = IntegerDigits(a);
-        int d = std::max(0, s - e);
-        // Rounding may carry into a new integer digit (9.9996 to 10.000): one decimal
-        // less. d > 0 here implies e < s <= 10, inside the table.
-        if (d != 0 && std::floor(static_cast<double>(a) + r / kPow10[d]) >= kPow10[e]) {
-            ++e;
-            --d;
-        }
-        if (d == 0) {
-            prefix = " ";
-        }
-        g = std::trunc(g / 100.0f) + static_cast<float>(e) - 1.0f + static_cast<float>(d) / 10.0f;
+        g = significantCode(a, g, s, r, prefix);
     }
 
     const float wholeG = std::trunc(g);
     int w = WholeClamped(wholeG, 0, kMaxWidth);
     const int d = WholeClamped(std::nearbyint((g - wholeG) * 10.0f), 0, kMaxDecimals);
+    a = roundedAt(a, d, r);
 
-    // Round or cut at d decimals, from the 7-digit value, in single precision.
-    const float reduced = static_cast<float>(LeadingNumber(NumberText(a)));
-    const float scaled = static_cast<float>(static_cast<double>(reduced) * kPow10[d]);
-    if (std::isfinite(scaled)) {
-        a = static_cast<float>(std::floor(static_cast<double>(scaled) + r) / kPow10[d]);
-    } else {
-        // Only a whole number this large overflows when scaled: there is nothing to cut.
-        a = reduced;
-    }
-
-    const float whole = std::trunc(a);
-    const int l = whole > 0 ? IntegerDigits(a) : 1;
+    const int l = std::trunc(a) > 0 ? IntegerDigits(a) : 1;
     if (w <= l) {
         w = l + 1; // room for the sign
     }
 
-    const std::string text = NumberText(a).substr(1);
     std::string intPart;
     std::string fraction;
-    if (text.find('E') != std::string::npos) {
-        // Exponent form carries its own point and scale: the whole text is the integer
-        // part, and no decimals are appended after the exponent.
-        intPart = text;
-    } else {
-        intPart = NumberText(whole).substr(1);
-        fraction = text.substr(std::min(intPart.size(), text.size()));
-        if (d != 0) {
-            // Below 1 the text has no 0 before the point, so the cut above took the point.
-            if (whole == 0 || fraction.empty()) {
-                fraction.insert(fraction.begin(), '.');
-            }
-            const int zeros = d - static_cast<int>(fraction.size()) + 1;
-            if (zeros > 0) {
-                fraction.append(static_cast<std::size_t>(zeros), '0');
-            }
-        }
-    }
-
+    splitDigits(a, d, intPart, fraction);
     intPart.insert(intPart.begin(), negative ? '-' : ' ');
     std::string result = prefix;
     if (intPart.size() < static_cast<std::size_t>(w)) {
