@@ -1,8 +1,8 @@
 #include "app/busselection.h"
 
+#include "app/backends.h"
 #include "gpib/busthread.h"
 #include "gpib/messagebox.h"
-#include "app/backends.h"
 
 #include <cstdlib>
 
