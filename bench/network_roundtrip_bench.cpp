@@ -3,8 +3,8 @@
 // comparison, the Prologix-compatible controller, both served by one simulator process.
 // The CPU column is our own time per round trip; the Time column adds the simulator's
 // and the loopback's.
-#include "bus/prologix.h"
-#include "bus/vxi11bus.h"
+#include "bus/prologix/prologix.h"
+#include "bus/vxi11/vxi11bus.h"
 #include "gpib/driver.h"
 
 #include <QCoreApplication>

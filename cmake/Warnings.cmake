@@ -21,7 +21,7 @@ function(wavedial_warnings target)
     get_target_property(dir ${target} SOURCE_DIR)
     foreach(source IN LISTS sources)
         cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} NORMALIZE OUTPUT_VARIABLE path)
-        if(path MATCHES "/src/(bus|sim)/[^/]+\\.cpp$")
+        if(path MATCHES "/src/(bus|sim)/.+\\.cpp$")
             set_property(SOURCE ${path} TARGET_DIRECTORY ${target}
                          APPEND PROPERTY COMPILE_OPTIONS ${WAVEDIAL_CONVERSION_WARNINGS})
         endif()

@@ -9,7 +9,7 @@
 // call left unread.
 #include "fuzzcheck.h"
 
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 #include "gpib/driver.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 // about, and no wait goes past the longest wait of each call sent.
 #include "fuzzcheck.h"
 
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 #include "gpib/driver.h"
 
 #include <algorithm>

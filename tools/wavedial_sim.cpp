@@ -4,12 +4,12 @@
 //   wavedial-sim [--listen ADDRESS:PORT] [--vxi11 ADDRESS:PORT] [fault options]
 //                [--trace FILE] [--no-fndl] [KIND@ADDRESS,... | --bus sim:KIND@ADDRESS,...]
 #include "bus/clock.h"
-#include "sim/prologixserver.h"
+#include "sim/servers/prologixserver.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
-#include "sim/vxi11calls.h"
-#include "sim/vxi11server.h"
+#include "sim/servers/vxi11calls.h"
+#include "sim/servers/vxi11server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "app/backends.h"
 
 #include "app/busselection.h"
-#include "bus/systemlibrary.h"
+#include "bus/system/systemlibrary.h"
 #include "bus/tracingbackend.h"
 #include "gpib/busthread.h"
 #include "gpib/messagebox.h"

@@ -2,9 +2,9 @@
 
 #include "bus/backend.h"
 #include "bus/clock.h"
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 #include "app/commandline.h"
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 #include "sim/simconfig.h"
 #include "sim/simtrace.h"
 

@@ -37,7 +37,7 @@ std::optional<SimListenerSpec> parseListener(std::string_view item, std::string 
         why = text + " has no address (KIND@ADDRESS)";
     else if (!kind)
         why = "the kind of " + text + " is none of FG5010, AFG5101, AFG5102, PFG5105, MUTE, OTHER";
-    else if (!address || *address < 1 || *address > gpib::MaxPad + 1)
+    else if (!address || *address < 1 || *address > gpib::MaxPad)
         why = "the address of " + text + " is not a number from 1 to 30";
     else
         return SimListenerSpec{*kind, *address};

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace {
 

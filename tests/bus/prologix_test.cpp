@@ -1,6 +1,6 @@
 // The Prologix-compatible controller backend on a simulated controller in memory.
-#include "bus/prologix.h"
-#include "sim/prologixadapter.h"
+#include "bus/prologix/prologix.h"
+#include "sim/servers/prologixadapter.h"
 #include "support/gpibharness.h"
 #include "support/simprocess.h"
 

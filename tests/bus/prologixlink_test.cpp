@@ -1,7 +1,7 @@
 // The Prologix backend over loopback TCP to wavedial-sim and, where there are
 // pseudo-terminals (not on Windows), over one.
-#include "bus/prologix.h"
-#include "sim/prologixadapter.h"
+#include "bus/prologix/prologix.h"
+#include "sim/servers/prologixadapter.h"
 #include "support/gpibharness.h"
 #include "support/sameaslocal.h"
 #include "support/simprocess.h"

@@ -1,5 +1,5 @@
 // The system's GPIB library, loaded at run time: fakes of it in several flavours.
-#include "bus/systemlibrary.h"
+#include "bus/system/systemlibrary.h"
 #include "gpib/driver.h"
 
 #include <QLibrary>

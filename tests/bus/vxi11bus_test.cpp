@@ -1,9 +1,9 @@
 // The VXI-11 backend over loopback TCP to wavedial-sim, and against the simulated
 // gateway in memory on the test clock, with the faults a gateway shows.
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
-#include "sim/vxi11calls.h"
+#include "sim/servers/vxi11calls.h"
 #include "support/paramname.h"
 #include "support/sameaslocal.h"
 #include "support/simprocess.h"
@@ -12,7 +12,7 @@
 
 #include <numeric>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // wavedial-sim's VXI-11 gateway over loopback TCP, driven as hosts drive it: each row is
 // one call (or a move of the gateway's test clock) and what comes back and onto the bus.
-#include "sim/prologixadapter.h"
+#include "sim/servers/prologixadapter.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
-#include "sim/vxi11server.h"
+#include "sim/servers/vxi11server.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,7 +13,7 @@
 
 #include <functional>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace {
 

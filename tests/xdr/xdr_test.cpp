@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace {
 

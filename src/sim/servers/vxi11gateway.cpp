@@ -1,4 +1,4 @@
-#include "sim/vxi11gateway.h"
+#include "sim/servers/vxi11gateway.h"
 
 #include "sim/simbus.h"
 

@@ -2,7 +2,7 @@
 
 #include "bus/clock.h"
 #include "bus/oncrpc.h"
-#include "sim/vxi11gateway.h"
+#include "sim/servers/vxi11gateway.h"
 
 #include <QHostAddress>
 #include <QString>

@@ -1,5 +1,5 @@
 // Where a Prologix-compatible controller is reached: a serial port or a network host.
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 
 #include "bus/hostport.h"
 #include "text/trim.h"

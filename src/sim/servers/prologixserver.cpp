@@ -1,4 +1,4 @@
-#include "sim/prologixserver.h"
+#include "sim/servers/prologixserver.h"
 
 #include <QTcpSocket>
 

@@ -3,13 +3,13 @@
 // What the backend's two halves (instrument links, and the interface with its listener
 // search) share of the protocol: its numbers and the XDR glue.
 #include "bus/oncrpc.h"
-#include "bus/vxi11numbers.h"
+#include "bus/vxi11/vxi11numbers.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace vxi11client {
 

@@ -2,7 +2,7 @@
 // used from the calling thread alone, with Qt's blocking waits: no event loop is needed.
 // The GPIB-Ethernet box is reached over the shared TCP link (tcplink.cpp).
 #include "bus/linkwait.h"
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 
 #include <QSerialPort>
 

@@ -1,6 +1,6 @@
 // Where a LAN/GPIB gateway is reached, and the way in: its port mapper names the port of
 // the core channel, which is then connected to.
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 
 #include "bus/hostport.h"
 
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 namespace {
 

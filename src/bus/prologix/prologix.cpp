@@ -1,4 +1,4 @@
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 
 #include "text/trim.h"
 

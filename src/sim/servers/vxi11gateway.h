@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bus/backend.h"
-#include "bus/vxi11numbers.h"
+#include "bus/vxi11/vxi11numbers.h"
 
 class SimBus;
 

@@ -1,6 +1,6 @@
-#include "sim/prologixadapter.h"
+#include "sim/servers/prologixadapter.h"
 
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 #include "text/trim.h"
 
 #include "sim/simbus.h"

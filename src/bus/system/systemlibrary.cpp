@@ -1,4 +1,4 @@
-#include "bus/systemlibrary.h"
+#include "bus/system/systemlibrary.h"
 
 #include <QLibrary>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "sim/vxi11calls.h"
+#include "sim/servers/vxi11calls.h"
 
 #include <rpc/pmap_prot.h>
 #include <rpc/rpc.h>
@@ -8,7 +8,7 @@
 #include <utility>
 
 // Last: it defines the procedure names (create_link, device_write, ...) as numbers.
-#include "bus/vxi11.h"
+#include "bus/vxi11/vxi11.h"
 
 using namespace vxi11;
 

@@ -1,6 +1,6 @@
-#include "sim/vxi11server.h"
+#include "sim/servers/vxi11server.h"
 
-#include "sim/vxi11calls.h"
+#include "sim/servers/vxi11calls.h"
 
 #include <QTcpSocket>
 

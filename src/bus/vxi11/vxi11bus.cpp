@@ -1,6 +1,6 @@
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 
-#include "bus/vxi11protocol.h"
+#include "bus/vxi11/vxi11protocol.h"
 
 #include <algorithm>
 #include <cstdarg>

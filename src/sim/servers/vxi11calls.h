@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bus/oncrpc.h"
-#include "sim/vxi11gateway.h"
+#include "sim/servers/vxi11gateway.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 #include "bus/bytelink.h"
 #include "bus/clock.h"
 #include "bus/handlebackend.h"
-#include "bus/rpcchannel.h"
+#include "bus/vxi11/rpcchannel.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/prologixadapter.h"
+#include "sim/servers/prologixadapter.h"
 
 #include <QHostAddress>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "bus/rpcchannel.h"
+#include "bus/vxi11/rpcchannel.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 // The gateway's interface link: interface clear, remote enable and the listener search,
 // with what a gateway does without that link or its commands.
-#include "bus/vxi11bus.h"
+#include "bus/vxi11/vxi11bus.h"
 
-#include "bus/vxi11protocol.h"
+#include "bus/vxi11/vxi11protocol.h"
 
 #include <vector>
 

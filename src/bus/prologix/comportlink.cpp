@@ -2,7 +2,7 @@
 // virtual COM port through Win32, used from the calling thread alone. Overlapped I/O, so
 // that no write or read waits beyond its bound.
 #include "bus/linkwait.h"
-#include "bus/prologix.h"
+#include "bus/prologix/prologix.h"
 
 #include <windows.h>
 
