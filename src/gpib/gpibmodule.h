@@ -45,14 +45,14 @@ public:
 
     // Sends `command` to the device; a bus error is reported, and GpibErrorFlag tells
     // whether it was (the user chose to go on).
-    void WriteCommand(int16_t &handle, const std::string &command);
+    void WriteCommand(int16_t handle, const std::string &command);
     // Sends `query`, waits 0.1 s and reads the reply; "" when the write or read failed.
     // A reply that is no longer `wanted` once the wait is over is left unread, silently.
-    std::string QueryInstrument(int16_t &handle, const std::string &query,
+    std::string QueryInstrument(int16_t handle, const std::string &query,
                                 const std::function<bool()> &wanted = {});
     // Reads one reply in 512-byte chunks with a 3 s limit each, without its line ends;
     // "" (after the "I/O Error" box) when a chunk timed out.
-    std::string ReadResponse(int16_t &handle);
+    std::string ReadResponse(int16_t handle);
     // Waits `seconds` while the window keeps handling its events; 0 or less returns at
     // once without handling any.
     void Delay(float seconds);
@@ -62,11 +62,9 @@ public:
     [[noreturn]] void ShowDeviceNotConfigured();
     // The primary address (1 to 30) of the listener given `handle`; 0, after the
     // "Device not found" box, when no listener has it.
-    int16_t AddressForDeviceHandle(int16_t &handle);
+    int16_t AddressForDeviceHandle(int16_t handle);
     // Lets the window handle the events pending now, once.
     void processPendingEvents();
-
-    bool GpibErrorFlag = false;
 
     // --- Discovery and identification (discovery.cpp) ---
 
@@ -98,6 +96,20 @@ public:
     // error box, when the spare handle cannot be opened.
     std::optional<std::vector<ListenerReply>> AskListeners(int16_t skip);
 
+    // What the discovery found, for the run (set once by the load step).
+    int16_t deviceHandle() const { return DeviceHandle; } // 0 when none
+    const std::string &modelName() const { return ModelName; } // "" when none
+    // The identified instrument's whole reply to "ID?", "" when none.
+    const std::string &identity() const { return Identity; }
+    // The replies of the last search that matched no listener, most recent first, each
+    // followed by a line feed.
+    const std::string &receivedReplies() const { return ReceivedReplies; }
+    // The number of listeners the last search found (0 to 14).
+    int16_t listenerCount() const { return ListenerTable[0]; }
+    // Whether the last WriteCommand failed (and the user chose to go on).
+    bool gpibErrorFlag() const { return GpibErrorFlag; }
+
+private:
     struct Spare
     {
         bool Open = false;
@@ -112,12 +124,10 @@ public:
 
     int16_t DeviceHandle = 0; // the identified function generator, 0 when none
     std::string ModelName;    // cut from its identity reply, "" when none
-    std::string Identity;     // that whole reply, "" when none
-    // The replies of the last search that matched no listener, most recent first, each
-    // followed by a line feed.
+    std::string Identity;
     std::string ReceivedReplies;
+    bool GpibErrorFlag = false;
 
-private:
     // Steps one listener through a search: the address, a device clear unless `noClear`,
     // the serial poll, 0.1 s with `pause`, the query and its reply, trimmed.
     std::string AskListener(int16_t spare, int16_t address, const std::string &query,

@@ -62,7 +62,7 @@ GpibModule::GpibModule(GpibBackend &backend, const GpibServices &services)
     : m_driver(backend, services.bus), m_services(services)
 {}
 
-void GpibModule::WriteCommand(int16_t &handle, const std::string &command)
+void GpibModule::WriteCommand(int16_t handle, const std::string &command)
 {
     GpibErrorFlag = false;
     if (handle == 0)
@@ -71,7 +71,7 @@ void GpibModule::WriteCommand(int16_t &handle, const std::string &command)
     ShowGpibError();
 }
 
-std::string GpibModule::QueryInstrument(int16_t &handle, const std::string &query,
+std::string GpibModule::QueryInstrument(int16_t handle, const std::string &query,
                                         const std::function<bool()> &wanted)
 {
     if (handle == 0)
@@ -83,7 +83,7 @@ std::string GpibModule::QueryInstrument(int16_t &handle, const std::string &quer
     return ReadResponse(handle);
 }
 
-std::string GpibModule::ReadResponse(int16_t &handle)
+std::string GpibModule::ReadResponse(int16_t handle)
 {
     if (handle == 0)
         ShowDeviceNotConfigured();
@@ -170,7 +170,7 @@ void GpibModule::ShowDeviceNotConfigured()
     m_services.programEnd.end();
 }
 
-int16_t GpibModule::AddressForDeviceHandle(int16_t &handle)
+int16_t GpibModule::AddressForDeviceHandle(int16_t handle)
 {
     const int count = std::min<int>(ListenerTable[0], TableSize - 1);
     for (int i = 1; i <= count; ++i) {

@@ -40,7 +40,7 @@ Controller::Controller(MainView &view, GpibModule &gpib, MessageBoxService &boxe
 
 std::string Controller::section() const
 {
-    return SettingsSection(m_gpib.ModelName);
+    return SettingsSection(m_gpib.modelName());
 }
 
 // --- Start and end ---
@@ -48,13 +48,13 @@ std::string Controller::section() const
 void Controller::Form_Load()
 {
     m_gpib.IdentifyFunctionGenerator(m_address);
-    if (m_gpib.DeviceHandle != 0) {
-        m_profile = SelectModelProfile(m_gpib.ModelName);
+    if (m_gpib.deviceHandle() != 0) {
+        m_profile = SelectModelProfile(m_gpib.modelName());
         // These models have no variable symmetry.
         if (!HasSymmetry(m_profile.ModelIndex))
             m_view.setFieldEnabled(Field::Symmetry, false);
     }
-    m_view.setTitle(MainWindowTitle(m_gpib.ModelName));
+    m_view.setTitle(MainWindowTitle(m_gpib.modelName()));
     const EventGuard::Scope quiet(SuppressEvents);
     m_view.selectOption(Group::Load, m_profile.ModelIndex == Model::FG5010 ? 0 : 1);
 }
@@ -69,7 +69,7 @@ void Controller::Form_Activate()
     if (m_profile.ModelIndex == Model::None)
         EndWithoutGenerator();
     const BusyScope busy(m_view);
-    m_view.setInitCaption("Initialize " + m_gpib.ModelName);
+    m_view.setInitCaption("Initialize " + m_gpib.modelName());
     for (size_t i = 0; i < std::size(OptionItems); ++i)
         m_view.setChecked(static_cast<Option>(i),
                           OptionValue(m_store.read(section(), OptionItems[i].key, ""),
@@ -114,7 +114,7 @@ void Controller::Form_Unload()
     if (!stored)
         TellStoreFailure();
     GpibDriver &driver = m_gpib.driver();
-    driver.ibclr(m_gpib.DeviceHandle);
+    driver.ibclr(m_gpib.deviceHandle());
     // Judged by the clear's own status: an error number left over from an earlier call
     // must not skip the save and the final "OUT OFF".
     const bool unreachable = (driver.ibsta() & gpib::ERR) &&
@@ -123,7 +123,7 @@ void Controller::Form_Unload()
         if (m_view.isChecked(Option::SaveAtExit))
             SaveSettings();
         if (m_view.isChecked(Option::TurnOffOutput))
-            m_gpib.WriteCommand(m_gpib.DeviceHandle, "OUT OFF");
+            m_gpib.WriteCommand(m_gpib.deviceHandle(), "OUT OFF");
     }
     m_closed = true;
 }
@@ -238,14 +238,14 @@ SettingsSnapshot Controller::settings() const
     return s;
 }
 
-bool Controller::SendCommand(int16_t &handle, const std::string &text)
+bool Controller::SendCommand(int16_t handle, const std::string &text)
 {
     if (m_closed || text.empty())
         return false;
     // A device clear first, so that the instrument takes the line from a clean start.
     m_gpib.driver().ibclr(handle);
     m_gpib.WriteCommand(handle, text);
-    return !m_gpib.GpibErrorFlag;
+    return !m_gpib.gpibErrorFlag();
 }
 
 bool Controller::ValidateSettings(int16_t scope)
@@ -255,7 +255,7 @@ bool Controller::ValidateSettings(int16_t scope)
     const std::string errors = SettingErrors(scope, settings(), m_profile);
     if (errors.empty())
         return true;
-    const auto answer = m_boxes.show(SettingErrorBoxText(errors, m_gpib.ModelName),
+    const auto answer = m_boxes.show(SettingErrorBoxText(errors, m_gpib.modelName()),
                                      "Setting Error", MessageBoxService::Buttons::YesNo,
                                      MessageBoxService::Icon::Critical);
     if (answer == MessageBoxService::Answer::Yes)
@@ -271,7 +271,7 @@ void Controller::ApplySettings()
     if (!ValidateSettings(CheckAll))
         return;
     // A line that did not reach the instrument leaves its changes marked and Apply enabled.
-    if (SendCommand(m_gpib.DeviceHandle, SettingLine(settings(), m_profile.ModelIndex))) {
+    if (SendCommand(m_gpib.deviceHandle(), SettingLine(settings(), m_profile.ModelIndex))) {
         ClearChangeMarks();
         setCommandsEnabled({Command::Apply}, false);
     }
@@ -287,7 +287,7 @@ void Controller::TurnOutputOff()
 void Controller::SwitchOutputOff()
 {
     // If the command did not go through the output is still on: nothing to wait for.
-    if (!SendCommand(m_gpib.DeviceHandle, "OUT OFF"))
+    if (!SendCommand(m_gpib.deviceHandle(), "OUT OFF"))
         return;
     OutputIsOn = false;
     ShowOutputState();
@@ -312,7 +312,7 @@ void Controller::Button_ToggleOutput_Click()
         if (answer == MessageBoxService::Answer::No)
             return;
     }
-    if (!SendCommand(m_gpib.DeviceHandle, "OUT " + target))
+    if (!SendCommand(m_gpib.deviceHandle(), "OUT " + target))
         return;
     OutputIsOn = !OutputIsOn;
     ShowOutputState();
@@ -333,14 +333,14 @@ void Controller::Menu_InitFG_Click()
 {
     if (m_closed)
         return;
-    m_gpib.WriteCommand(m_gpib.DeviceHandle, "INIT");
+    m_gpib.WriteCommand(m_gpib.deviceHandle(), "INIT");
     RefreshFromInstrument();
 }
 
 void Controller::Menu_About_Click()
 {
-    const int16_t address = m_gpib.AddressForDeviceHandle(m_gpib.DeviceHandle);
-    m_view.showAbout(SpecSheet(m_profile, m_gpib.ModelName, address));
+    const int16_t address = m_gpib.AddressForDeviceHandle(m_gpib.deviceHandle());
+    m_view.showAbout(SpecSheet(m_profile, m_gpib.modelName(), address));
 }
 
 // --- Change marks ---

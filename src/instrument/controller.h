@@ -81,7 +81,7 @@ public:
 
     // Device clear, then the line; true when the write went through. An empty line
     // (a field text that was no number) is not sent: false.
-    bool SendCommand(int16_t &handle, const std::string &text);
+    bool SendCommand(int16_t handle, const std::string &text);
     // Checks everything and sends it as one line.
     void ApplySettings();
     // Switches the output off if it is on, then waits a second.

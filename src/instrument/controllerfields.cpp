@@ -43,7 +43,7 @@ std::string Controller::Query(const std::string &query)
     // The window may close while the instrument prepares its answer (the wait lets the
     // close in): then nobody reads it, and no "I/O Error" box speaks of a lost reply.
     std::string reply =
-        m_gpib.QueryInstrument(m_gpib.DeviceHandle, query, [this] { return !m_closed; });
+        m_gpib.QueryInstrument(m_gpib.deviceHandle(), query, [this] { return !m_closed; });
     // Every answer the instruments give has text: an empty one is a query that failed.
     if (reply.empty())
         ++m_failedQueries;
@@ -271,7 +271,7 @@ void Controller::Commit(Field f)
     if (m_view.isChecked(Option::TurnOffOutput))
         TurnOutputOff();
     // A value that did not reach the instrument stays marked, and the user stays on it.
-    if (!SendCommand(m_gpib.DeviceHandle, command(f)))
+    if (!SendCommand(m_gpib.deviceHandle(), command(f)))
         return;
     m_view.markField(f, false);
     if (r.group)
@@ -292,7 +292,7 @@ void Controller::Commit(Field f)
             // frequency: a query in between makes sure it has.
             Query("OFFS?");
             // A companion that did not reach the instrument stays marked, Apply enabled.
-            if (SendCommand(m_gpib.DeviceHandle, command(Field::Symmetry))) {
+            if (SendCommand(m_gpib.deviceHandle(), command(Field::Symmetry))) {
                 m_view.markField(Field::Symmetry, false);
                 releaseApplyIfClean(Field::Symmetry);
             }
@@ -304,7 +304,7 @@ void Controller::Commit(Field f)
         m_gpib.processPendingEvents();
         if (m_view.isFieldMarked(Field::Frequency)) {
             Query("OFFS?");
-            if (SendCommand(m_gpib.DeviceHandle, command(Field::Frequency))) {
+            if (SendCommand(m_gpib.deviceHandle(), command(Field::Frequency))) {
                 m_view.markField(Field::Frequency, false);
                 markGroup(Group::Unit, false);
                 releaseApplyIfClean(Field::Frequency);

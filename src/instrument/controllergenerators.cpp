@@ -28,7 +28,7 @@ void Controller::EndWithoutGenerator()
         text = "No instrument listens at " + atAddress(m_address) + ".";
     } else {
         // The reply of the search that matched nothing, or of the identity query.
-        std::string reply = m_gpib.DeviceHandle != 0 ? m_gpib.Identity : m_gpib.ReceivedReplies;
+        std::string reply = m_gpib.deviceHandle() != 0 ? m_gpib.identity() : m_gpib.receivedReplies();
         while (!reply.empty() && reply.back() == '\n')
             reply.pop_back();
         text = reply.empty() ? "The instrument at " + atAddress(m_address) +
@@ -49,7 +49,7 @@ void Controller::Menu_OpenAnother_Click()
     std::vector<ListedListener> generators;
     {
         const BusyScope busy(m_view);
-        const int16_t own = m_gpib.AddressForDeviceHandle(m_gpib.DeviceHandle);
+        const int16_t own = m_gpib.AddressForDeviceHandle(m_gpib.deviceHandle());
         if (!ListListeners(m_gpib, own, generators))
             return;
     }

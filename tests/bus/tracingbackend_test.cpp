@@ -22,8 +22,8 @@ TEST(TracingBackend, WritesTheSimulatedBussLinesForTheSameCalls)
 {
     Traced t("MUTE@2,OTHER@3,AFG5102@9");
     t.gpib.IdentifyFunctionGenerator();
-    t.gpib.WriteCommand(t.gpib.DeviceHandle, "AMPL 5;FREQ 1E+3\r\n");
-    EXPECT_EQ(t.gpib.QueryInstrument(t.gpib.DeviceHandle, "AMPL?"), "AMPL 5.00E+0");
+    t.gpib.WriteCommand(t.gpib.deviceHandle(), "AMPL 5;FREQ 1E+3\r\n");
+    EXPECT_EQ(t.gpib.QueryInstrument(t.gpib.deviceHandle(), "AMPL?"), "AMPL 5.00E+0");
     int16_t nobody = t.gpib.driver().ibdev(0, 4, 0, 11, 1, 0), mute = t.gpib.driver().ibdev(0, 2, 0, 11, 1, 0);
     t.h.boxes.answers = {MessageBoxService::Answer::Ok, MessageBoxService::Answer::Ok};
     t.gpib.WriteCommand(nobody, "ID?"); // no listener, and a listener that never talks

@@ -24,7 +24,7 @@ std::string others(int first, int last)
 int16_t find(GpibModule &g, std::string query, std::string expected)
 {
     int16_t mode = 1;
-    if (g.ListenerTable[0] == 0)
+    if (g.listenerCount() == 0)
         g.InitBus(mode);
     return g.FindDevice(query, expected);
 }
@@ -43,10 +43,10 @@ TEST(Identification, TakesTheFirstGeneratorInBusOrder)
         if (!identity.empty())
             h.bus.attach(6, std::make_unique<FixedIdentity>(identity));
         h.gpib.IdentifyFunctionGenerator();
-        EXPECT_EQ(h.gpib.ModelName, model);
+        EXPECT_EQ(h.gpib.modelName(), model);
         EXPECT_NEAR(h.elapsedSeconds(), seconds, 1e-6);
-        EXPECT_EQ(h.gpib.DeviceHandle != 0, address != 0);
-        EXPECT_EQ(address ? h.gpib.AddressForDeviceHandle(h.gpib.DeviceHandle) : 0, address);
+        EXPECT_EQ(h.gpib.deviceHandle() != 0, address != 0);
+        EXPECT_EQ(address ? h.gpib.AddressForDeviceHandle(h.gpib.deviceHandle()) : 0, address);
     }
     GpibHarness h("MUTE@2,OTHER@3,AFG5102@9");
     h.gpib.IdentifyFunctionGenerator();
@@ -56,7 +56,7 @@ TEST(Identification, TakesTheFirstGeneratorInBusOrder)
                            "clear 3", "spoll 3 0", "write 3 ID?", "read 3 ID SIM/DM5120,V1.0",
                            "clear 9", "spoll 9 0", "write 9 ID?", "read 9 ID SIM/AFG5102,V2.1",
                            "write 9 ID?", "read 9 ID SIM/AFG5102,V2.1"}));
-    EXPECT_EQ(h.gpib.driver().ibask(h.gpib.DeviceHandle, gpib::IbaTMO), 12);
+    EXPECT_EQ(h.gpib.driver().ibask(h.gpib.deviceHandle(), gpib::IbaTMO), 12);
     EXPECT_EQ(find(h.gpib, "ID?", "!AFG"), 0); // a listener handed out is not asked again
     const std::pair<const char *, const char *> names[] = {
         {"ID SIM/AFG5102,V2.1", "AFG5102"}, {"junk/AFG5102,x/y,z", "AFG5102"},
@@ -90,7 +90,7 @@ TEST(GpibModule, ReportsEachFailureInItsBox)
         return [pad, read](GpibModule &g) {
             int16_t handle = pad ? g.driver().ibdev(0, pad, 0, 11, 1, 0) : 0;
             EXPECT_EQ(read ? g.ReadResponse(handle) : g.QueryInstrument(handle, "AMPL 5"), "");
-            EXPECT_EQ(g.GpibErrorFlag, !read);
+            EXPECT_EQ(g.gpibErrorFlag(), !read);
             EXPECT_EQ(g.driver().ibask(handle, gpib::IbaTMO), 11); // the handle's own again
         };
     };

@@ -70,7 +70,7 @@ TEST(ChosenAddress, OnlyThatListenerIsAskedAndAnyOtherAnswerEndsTheProgram)
         };
         h.c.chooseAddress(r.address);
         h.c.Form_Load();
-        EXPECT_EQ(h.gpib.ModelName, r.model);
+        EXPECT_EQ(h.gpib.modelName(), r.model);
         if (r.address != 0) { // the other listeners are neither cleared nor asked
             const std::set<std::string> at = addressed(h.trace);
             EXPECT_TRUE(at.empty() || at == std::set<std::string>{std::to_string(r.address)});
@@ -155,7 +155,7 @@ TEST(OpenAnother, OffersTheOtherGeneratorsAndStartsTheOnePicked)
         if (!r.box.empty()) {
             EXPECT_EQ(h.boxes.boxes[0].text.substr(0, r.box.size()), r.box);
         }
-        EXPECT_EQ(addressed(h.trace).count(std::to_string(h.gpib.AddressForDeviceHandle(h.gpib.DeviceHandle))), 0u);
+        EXPECT_EQ(addressed(h.trace).count(std::to_string(h.gpib.AddressForDeviceHandle(h.gpib.deviceHandle()))), 0u);
         EXPECT_EQ(h.view.busy, 0);
     }
 }

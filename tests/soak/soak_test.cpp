@@ -111,7 +111,7 @@ void typeAndEnter(Session &r, Field f)
 // nothing: the store keeps what the last good save (perhaps one made meanwhile) stored.
 void save(Session &r, Field)
 {
-    const std::string sec = SettingsSection(r.gpib.ModelName);
+    const std::string sec = SettingsSection(r.gpib.modelName());
     const int failures = r.flaky.failedWrites + r.flaky.failedExchanges;
     r.c.SaveSettings();
     if (r.c.closed())
@@ -161,7 +161,7 @@ TEST_P(Soak, EveryFailureHasItsBoxAndNothingHangsOrLeaks)
     for (uint32_t seed = 1; seed <= 8 && !HasFailure(); ++seed) {
         SCOPED_TRACE(seed);
         Session r(GetParam(), seed, models[seed % 4]);
-        ASSERT_NE(r.gpib.DeviceHandle, 0);
+        ASSERT_NE(r.gpib.deviceHandle(), 0);
         for (int step = 0; step < 150 && !HasFailure(); ++step) {
             // A quarter of the time the user acts again while the command waits on the bus.
             if (r.rng() % 4 == 0)
