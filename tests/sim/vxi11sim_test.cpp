@@ -263,7 +263,7 @@ TEST(Vxi11Gateway, AnswersHostsAsAGatewayDoes)
              {'A', "trigger", "8", ""},
              {'B', "link gpib0,7", "0", ""},
              {'B', "write ID?", "17", "nolistener 7"},
-             {'B', "link gpib0,31", "21", ""},
+             {'B', "link gpib0,31", "21", ""}, {'B', "link gpib0,0", "21", ""},
              {'B', "link gpib1,5", "3", ""},
              {'B', "link GPIB0,5,1", "3", ""},
              {'B', "link gpib0", "0", ""},
