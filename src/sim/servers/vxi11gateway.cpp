@@ -37,7 +37,7 @@ DeviceName parseDeviceName(std::string_view name, int interfacePad)
     int pad = -1;
     const auto r = std::from_chars(primary.data(), primary.data() + primary.size(), pad);
     if (primary.empty() || r.ec != std::errc() || r.ptr != primary.data() + primary.size() ||
-        pad < 0 || pad > gpib::MaxPad)
+        pad < 1 || pad > gpib::MaxPad)
         return {InvalidAddress, 0};
     if (primary.size() != rest.size())
         return {DeviceNotAccessible, 0};
