@@ -89,7 +89,7 @@ Effect apply(const SimCommand &c, const Limits &l, SimFunctionGenerator::State &
         next.offset = *number;
     } else if (c.header == "FREQ" && number) {
         next.frequency = *number;
-    } else if (c.header == "SYM" && number && (true || l.variableSymmetry)) {
+    } else if (c.header == "SYM" && number && l.variableSymmetry) {
         next.symmetry = *number;
     } else if (c.header == "FUNC" && c.argument == "SINE") {
         next.waveform = W::Sine;

@@ -1,4 +1,5 @@
 #include "bus/oncrpc.h"
+#include "bus/xdr.h"
 #include "support/paramname.h"
 
 #include <gtest/gtest.h>
@@ -68,8 +69,7 @@ TEST(OncRpc, CallRoundTrip)
     in.lock_timeout = 1000;
     in.device = device;
     const std::string call = oncrpc::encodeCall(
-        0x1234, DEVICE_CORE, DEVICE_CORE_VERSION, create_link,
-        reinterpret_cast<xdrproc_t>(xdr_Create_LinkParms), &in);
+        0x1234, DEVICE_CORE, DEVICE_CORE_VERSION, create_link, xdr::routine(xdr_Create_LinkParms), &in);
     const auto c = oncrpc::decodeCallHeader(call);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->xid, 0x1234u);
@@ -77,7 +77,7 @@ TEST(OncRpc, CallRoundTrip)
     EXPECT_EQ(c->prog, static_cast<uint32_t>(DEVICE_CORE));
     EXPECT_EQ(c->proc, static_cast<uint32_t>(create_link));
     Create_LinkParms out{};
-    const auto proc = reinterpret_cast<xdrproc_t>(xdr_Create_LinkParms);
+    const auto proc = xdr::routine(xdr_Create_LinkParms);
     ASSERT_TRUE(oncrpc::decodeArgs(call, *c, proc, &out));
     EXPECT_EQ(out.clientId, 7);
     EXPECT_STREQ(out.device, "gpib0,5");
@@ -95,7 +95,7 @@ struct ReplyRow
 };
 
 Device_WriteResp writeResp{0, 12};
-const auto writeProc = reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp);
+const auto writeProc = xdr::routine(xdr_Device_WriteResp);
 const std::string success = oncrpc::encodeSuccess(9, writeProc, &writeResp);
 
 class ReplyTest : public ::testing::TestWithParam<ReplyRow>

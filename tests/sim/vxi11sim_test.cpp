@@ -1,5 +1,6 @@
 // wavedial-sim's VXI-11 gateway over loopback TCP, driven as hosts drive it: each row is
 // one call (or a move of the gateway's test clock) and what comes back and onto the bus.
+#include "bus/xdr.h"
 #include "sim/servers/prologixadapter.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
@@ -13,14 +14,11 @@
 
 #include <functional>
 
+#include <rpc/pmap_prot.h>
+
 #include "bus/vxi11/vxi11.h"
 
 namespace {
-
-template<class T> xdrproc_t untyped(bool_t (*f)(XDR *, T *))
-{
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
-}
 
 bool pumpUntil(const std::function<bool()> &done)
 {
@@ -40,7 +38,7 @@ struct Line
     template<class T> void call(uint32_t prog, uint32_t proc, bool_t (*f)(XDR *, T *), T args)
     {
         const std::string c = oncrpc::frameRecord(
-            oncrpc::encodeCall(++xid, prog, 1 + (prog == 100000), proc, untyped(f), &args));
+            oncrpc::encodeCall(++xid, prog, 1 + (prog == PMAPPROG), proc, xdr::routine(f), &args));
         socket.write(c.data(), static_cast<qint64>(c.size()));
     }
     // The next reply; nullopt when none comes (at once, unless `wait`) or the line closed.
@@ -88,9 +86,10 @@ struct Bench
         Host &h = hosts[name];
         if (h.core.socket.state() == QAbstractSocket::UnconnectedState && h.core.xid == 0) {
             h.mapper.open(server.port()); // the core channel's port, from the port mapper
-            h.mapper.call(100000, 3, xdr_pmap, pmap{DEVICE_CORE, DEVICE_CORE_VERSION, 6, 0});
+            h.mapper.call(PMAPPROG, PMAPPROC_GETPORT, xdr_pmap,
+                          pmap{DEVICE_CORE, DEVICE_CORE_VERSION, xdr::TcpProtocol, 0});
             u_int port = 0;
-            oncrpc::decodeReply(h.mapper.reply(true).value_or(""), 1, untyped(xdr_u_int), &port);
+            oncrpc::decodeReply(h.mapper.reply(true).value_or(""), 1, xdr::routine(xdr_u_int), &port);
             h.core.open(static_cast<uint16_t>(port));
             h.abort.open(server.abortPort());
         }
@@ -157,7 +156,7 @@ struct Bench
                                                      {device_read, "no"},
                                                      {device_readstb, "n"},
                                                      {device_docmd, "x"}};
-        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+        const auto none = xdr::routine(xdr_void);
         std::string_view in = *r;
         uint32_t word = 0;
         const auto next = [&] {

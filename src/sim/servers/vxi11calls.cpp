@@ -1,5 +1,7 @@
 #include "sim/servers/vxi11calls.h"
 
+#include "bus/xdr.h"
+
 #include <rpc/pmap_prot.h>
 #include <rpc/rpc.h>
 
@@ -16,55 +18,35 @@ namespace {
 
 template<class T> using XdrFunction = bool_t (*)(XDR *, T *);
 
-template<class T> xdrproc_t untyped(XdrFunction<T> f)
-{
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
-}
-
-// One call's arguments decoded from XDR, owning what the decoder allocated for them.
-template<class T> class Decoded
-{
-public:
-    Decoded(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
-        : m_f(untyped(f)), m_ok(oncrpc::decodeArgs(record, call, m_f, &m_value))
-    {
-    }
-    ~Decoded()
-    {
-        if (m_ok)
-            oncrpc::releaseDecoded(m_f, &m_value);
-    }
-    Decoded(const Decoded &) = delete;
-    Decoded &operator=(const Decoded &) = delete;
-
-    explicit operator bool() const { return m_ok; }
-    const T &operator*() const { return m_value; }
-    const T *operator->() const { return &m_value; }
-
-private:
-    xdrproc_t m_f;
-    T m_value{};
-    bool m_ok;
-};
-
 template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &value)
 {
-    return oncrpc::encodeSuccess(xid, untyped(f), &value);
+    return oncrpc::encodeSuccess(xid, xdr::routine(f), &value);
 }
 
-// The decoder allocates a variable-length field before it finds whether the bytes hold
-// it: a length beyond the call's bytes is refused first, so a forged length cannot make
-// it allocate gigabytes. `offset` is where the field's length stands in the arguments.
-bool lengthFits(std::string_view args, size_t offset)
+// rpcgen's decoders of the arguments with variable-length data, but with the length
+// checked against the call's bytes first, so a forged length cannot make them allocate
+// gigabytes.
+bool_t decodeCreateLink(XDR *x, Create_LinkParms *p)
 {
-    if (args.size() < offset + 4)
-        return false;
-    const auto byte = [&](size_t i) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(args[i]));
-    };
-    const uint32_t length =
-        byte(offset) << 24 | byte(offset + 1) << 16 | byte(offset + 2) << 8 | byte(offset + 3);
-    return length <= args.size() - offset - 4;
+    return xdr_long(x, &p->clientId) && xdr_bool(x, &p->lockDevice) &&
+           xdr_u_long(x, &p->lock_timeout) && xdr::lengthFits(x) &&
+           xdr_string(x, &p->device, ~0u);
+}
+
+bool_t decodeWrite(XDR *x, Device_WriteParms *p)
+{
+    return xdr_Device_Link(x, &p->lid) && xdr_u_long(x, &p->io_timeout) &&
+           xdr_u_long(x, &p->lock_timeout) && xdr_Device_Flags(x, &p->flags) &&
+           xdr::boundedBytes(x, &p->data.data_val, &p->data.data_len);
+}
+
+bool_t decodeDocmd(XDR *x, Device_DocmdParms *p)
+{
+    return xdr_Device_Link(x, &p->lid) && xdr_Device_Flags(x, &p->flags) &&
+           xdr_u_long(x, &p->io_timeout) && xdr_u_long(x, &p->lock_timeout) &&
+           xdr_long(x, &p->cmd) && xdr_bool(x, &p->network_order) &&
+           xdr_long(x, &p->datasize) &&
+           xdr::boundedBytes(x, &p->data_in.data_in_val, &p->data_in.data_in_len);
 }
 
 std::string bytesOf(const char *data, u_int length)
@@ -155,16 +137,14 @@ std::string_view argsOf(std::string_view record, const oncrpc::Call &call)
     return record.substr(std::min(call.argsOffset, record.size()));
 }
 
-// Decodes a call's arguments of type T into a request. `lengthAt`, for the calls with a
-// variable-length field, is where its length stands.
+// Decodes a call's arguments of type T into a request.
 template<class T>
-std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f,
-                                std::optional<size_t> lengthAt = std::nullopt)
+std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
 {
-    if (lengthAt && !lengthFits(argsOf(record, call), *lengthAt))
+    xdr::Decoded<T> p(f);
+    if (!oncrpc::decodeArgs(record, call, p.proc, &p.value))
         return std::nullopt;
-    const Decoded<T> p(record, call, f);
-    return p ? std::optional<Request>(request(*p)) : std::nullopt;
+    return request(p.value);
 }
 
 constexpr std::array<std::pair<std::string_view, uint32_t>, 15> Procedures{{
@@ -207,9 +187,9 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
 {
     switch (call.proc) {
     case create_link:
-        return decodeAs(record, call, xdr_Create_LinkParms, 12);
+        return decodeAs(record, call, decodeCreateLink);
     case device_write:
-        return decodeAs(record, call, xdr_Device_WriteParms, 16);
+        return decodeAs(record, call, decodeWrite);
     case device_read:
         return decodeAs(record, call, xdr_Device_ReadParms);
     case device_readstb:
@@ -232,7 +212,7 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
     case device_enable_srq:
         return decodeAs(record, call, xdr_Device_EnableSrqParms);
     case device_docmd:
-        return decodeAs(record, call, xdr_Device_DocmdParms, 28);
+        return decodeAs(record, call, decodeDocmd);
     case create_intr_chan:
         return decodeAs(record, call, xdr_Device_RemoteFunc);
     case destroy_intr_chan:
@@ -309,8 +289,7 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
     }
     if (cutShort) {
         // The header as it should be, then half of the result's first number.
-        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
-        const size_t header = oncrpc::encodeSuccess(xid, none, nullptr).size();
+        const size_t header = oncrpc::encodeSuccess(xid, xdr::routine(xdr_void), nullptr).size();
         reply.resize(std::min(reply.size(), header + 2));
     }
     return reply;
@@ -318,8 +297,10 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
 
 std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<Device_Link> lid(record, call, xdr_Device_Link);
-    return lid ? std::optional<int32_t>(static_cast<int32_t>(*lid)) : std::nullopt;
+    xdr::Decoded<Device_Link> lid(xdr_Device_Link);
+    if (!oncrpc::decodeArgs(record, call, lid.proc, &lid.value))
+        return std::nullopt;
+    return static_cast<int32_t>(lid.value);
 }
 
 std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
@@ -329,11 +310,11 @@ std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
 
 std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<pmap> m(record, call, xdr_pmap);
-    if (!m)
+    xdr::Decoded<pmap> m(xdr_pmap);
+    if (!oncrpc::decodeArgs(record, call, m.proc, &m.value))
         return std::nullopt;
-    return Mapping{static_cast<uint32_t>(m->pm_prog), static_cast<uint32_t>(m->pm_vers),
-                   static_cast<uint32_t>(m->pm_prot), static_cast<uint32_t>(m->pm_port)};
+    return Mapping{static_cast<uint32_t>(m.value.pm_prog), static_cast<uint32_t>(m.value.pm_vers),
+                   static_cast<uint32_t>(m.value.pm_prot), static_cast<uint32_t>(m.value.pm_port)};
 }
 
 std::string vxi11::encodePortReply(uint32_t xid, uint32_t port)
