@@ -37,8 +37,6 @@ opaque_auth noAuth()
     return opaque_auth{AUTH_NONE, nothing, 0};
 }
 
-bool_t noResults(XDR *, void *) { return TRUE; }
-
 // Encodes a message whose body is `size` bytes at most, or returns empty.
 template<class Encode> std::string encodeInto(size_t size, Encode encode)
 {
@@ -197,7 +195,7 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
     rpc_msg msg{};
     char verifier[MAX_AUTH_BYTES];
     msg.acpted_rply.ar_verf.oa_base = verifier;
-    msg.acpted_rply.ar_results.proc = xdr::routine(noResults);
+    msg.acpted_rply.ar_results.proc = xdr::nothing;
     XDR x;
     xdrmem_create(&x, const_cast<char *>(record.data()), static_cast<u_int>(record.size()),
                   XDR_DECODE);

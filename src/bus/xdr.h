@@ -6,6 +6,7 @@
 #include <rpc/xdr.h>
 
 #include <climits>
+#include <cstdarg>
 #include <cstdint>
 
 namespace xdr {
@@ -14,29 +15,45 @@ namespace xdr {
 // the system's headers.
 inline constexpr uint32_t TcpProtocol = 6;
 
-// xdrproc_t is (XDR *, ...), rpcgen's routines (XDR *, T *): the one conversion, through
-// the generic function pointer, so only a routine of that shape gets through.
-template<class T> xdrproc_t routine(bool_t (*f)(XDR *, T *))
+template<class F> struct ObjectOfRoutine;
+template<class T> struct ObjectOfRoutine<bool_t (*)(XDR *, T *)>
 {
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
+    using type = T;
+};
+// What an rpcgen routine (XDR *, T *) encodes and decodes: T.
+template<auto F> using Object = typename ObjectOfRoutine<decltype(F)>::type;
+
+// libtirpc (and src/xdr) call a routine through xdrproc_t, (XDR *, ...), with the object
+// as void *; rpcgen's routines are (XDR *, T *). Calling one through a pointer of the
+// other type is undefined (and the sanitizer says so), so each routine is called through
+// this one of xdrproc_t's own type, which passes the object on as T *.
+template<auto F> bool_t callRoutine(XDR *x, ...)
+{
+    va_list args;
+    va_start(args, x);
+    void *object = va_arg(args, void *);
+    va_end(args);
+    return F(x, static_cast<Object<F> *>(object));
 }
-// xdr_void, declared with no parameters.
-inline xdrproc_t routine(bool_t (*f)(void))
+template<auto F> inline constexpr xdrproc_t proc = callRoutine<F>;
+
+// The routine of no data (xdr_void's place, which takes no stream at all).
+inline bool_t nothing(XDR *, ...)
 {
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
+    return TRUE;
 }
 
-// An object that decoding by `proc` fills in; what the decoding allocated inside it
+// An object that decoding by routine F fills in; what the decoding allocated inside it
 // (strings, opaque data) is freed when it goes, decoded or not (freeing a zeroed or
 // already freed object frees nothing).
-template<class T> struct Decoded
+template<auto F> struct Decoded
 {
-    explicit Decoded(bool_t (*f)(XDR *, T *)) : proc(routine(f)) {}
+    Decoded() = default;
     ~Decoded() { xdr_free(proc, &value); }
     Decoded(const Decoded &) = delete;
     Decoded &operator=(const Decoded &) = delete;
-    T value{};
-    const xdrproc_t proc;
+    Object<F> value{};
+    static constexpr xdrproc_t proc = xdr::proc<F>;
 };
 
 // Whether the length that comes next in a decoding stream, and the bytes it announces,

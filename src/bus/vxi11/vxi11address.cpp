@@ -51,10 +51,9 @@ Vxi11Open openVxi11(const Vxi11Address &address, Clock &clock, const Vxi11Timing
             return {nullptr, place + " could not be reached: " + why + "."};
         RpcChannel rpc(*mapper, clock, 1024);
         pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, xdr::TcpProtocol, 0};
-        xdr::Decoded<u_long> port(xdr_u_long);
-        const auto out = rpc.call(PMAPPROG, PMAPVERS, PMAPPROC_GETPORT, xdr::routine(xdr_pmap),
-                                  &query, port.proc, &port.value, clock.now() + wait,
-                                  timing.slice);
+        xdr::Decoded<xdr_u_long> port;
+        const auto out = rpc.call(PMAPPROG, PMAPVERS, PMAPPROC_GETPORT, xdr::proc<xdr_pmap>, &query,
+                                  port.proc, &port.value, clock.now() + wait, timing.slice);
         if (out != RpcChannel::Outcome::Done)
             return {nullptr, place + " did not answer as a port mapper on port " +
                                  std::to_string(address.port) + "."};

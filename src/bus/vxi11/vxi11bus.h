@@ -103,7 +103,7 @@ private:
     std::string deviceName(int pad) const { return m_interface + "," + std::to_string(pad); }
     // The link for `pad`, created on first use; nullopt with the error delivered.
     std::optional<Link> deviceLink(int pad);
-    template<class Results>
+    template<auto Results>
     std::optional<int> genericCall(const Handle &h, uint32_t proc, xdr::Decoded<Results> &r, Op op);
     Docmd docmd(long cmd, std::string_view data, long datasize, std::string *out);
     std::optional<int> listenerByNdac(int pad, int controller, bool &unsupported);

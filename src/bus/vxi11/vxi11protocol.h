@@ -3,8 +3,8 @@
 // What the backend's two halves (instrument links, and the interface with its listener
 // search) share of the protocol: its numbers and the XDR glue.
 #include "bus/oncrpc.h"
-#include "bus/xdr.h"
 #include "bus/vxi11/vxi11numbers.h"
+#include "bus/xdr.h"
 
 #include <cstddef>
 #include <cstdint>

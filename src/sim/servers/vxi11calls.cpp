@@ -16,11 +16,9 @@ using namespace vxi11;
 
 namespace {
 
-template<class T> using XdrFunction = bool_t (*)(XDR *, T *);
-
-template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &value)
+template<auto F> std::string success(uint32_t xid, const xdr::Object<F> &value)
 {
-    return oncrpc::encodeSuccess(xid, xdr::routine(f), &value);
+    return oncrpc::encodeSuccess(xid, xdr::proc<F>, &value);
 }
 
 // rpcgen's decoders of the arguments with variable-length data, but with the length
@@ -29,8 +27,7 @@ template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &v
 bool_t decodeCreateLink(XDR *x, Create_LinkParms *p)
 {
     return xdr_long(x, &p->clientId) && xdr_bool(x, &p->lockDevice) &&
-           xdr_u_long(x, &p->lock_timeout) && xdr::lengthFits(x) &&
-           xdr_string(x, &p->device, ~0u);
+           xdr_u_long(x, &p->lock_timeout) && xdr::lengthFits(x) && xdr_string(x, &p->device, ~0u);
 }
 
 bool_t decodeWrite(XDR *x, Device_WriteParms *p)
@@ -44,8 +41,7 @@ bool_t decodeDocmd(XDR *x, Device_DocmdParms *p)
 {
     return xdr_Device_Link(x, &p->lid) && xdr_Device_Flags(x, &p->flags) &&
            xdr_u_long(x, &p->io_timeout) && xdr_u_long(x, &p->lock_timeout) &&
-           xdr_long(x, &p->cmd) && xdr_bool(x, &p->network_order) &&
-           xdr_long(x, &p->datasize) &&
+           xdr_long(x, &p->cmd) && xdr_bool(x, &p->network_order) && xdr_long(x, &p->datasize) &&
            xdr::boundedBytes(x, &p->data_in.data_in_val, &p->data_in.data_in_len);
 }
 
@@ -137,11 +133,10 @@ std::string_view argsOf(std::string_view record, const oncrpc::Call &call)
     return record.substr(std::min(call.argsOffset, record.size()));
 }
 
-// Decodes a call's arguments of type T into a request.
-template<class T>
-std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
+// Decodes a call's arguments by routine F into a request.
+template<auto F> std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call)
 {
-    xdr::Decoded<T> p(f);
+    xdr::Decoded<F> p;
     if (!oncrpc::decodeArgs(record, call, p.proc, &p.value))
         return std::nullopt;
     return request(p.value);
@@ -187,19 +182,19 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
 {
     switch (call.proc) {
     case create_link:
-        return decodeAs(record, call, decodeCreateLink);
+        return decodeAs<decodeCreateLink>(record, call);
     case device_write:
-        return decodeAs(record, call, decodeWrite);
+        return decodeAs<decodeWrite>(record, call);
     case device_read:
-        return decodeAs(record, call, xdr_Device_ReadParms);
+        return decodeAs<xdr_Device_ReadParms>(record, call);
     case device_readstb:
     case device_trigger:
     case device_clear:
     case device_remote:
     case device_local:
-        return decodeAs(record, call, xdr_Device_GenericParms);
+        return decodeAs<xdr_Device_GenericParms>(record, call);
     case device_lock:
-        return decodeAs(record, call, xdr_Device_LockParms);
+        return decodeAs<xdr_Device_LockParms>(record, call);
     case device_unlock:
     case destroy_link: {
         const std::optional<int32_t> lid = decodeLink(record, call);
@@ -210,11 +205,11 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
         return r;
     }
     case device_enable_srq:
-        return decodeAs(record, call, xdr_Device_EnableSrqParms);
+        return decodeAs<xdr_Device_EnableSrqParms>(record, call);
     case device_docmd:
-        return decodeAs(record, call, decodeDocmd);
+        return decodeAs<decodeDocmd>(record, call);
     case create_intr_chan:
-        return decodeAs(record, call, xdr_Device_RemoteFunc);
+        return decodeAs<xdr_Device_RemoteFunc>(record, call);
     case destroy_intr_chan:
         return argsOf(record, call).empty() ? std::optional<Request>(Request{}) : std::nullopt;
     default:
@@ -261,27 +256,27 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
     std::string reply;
     switch (proc) {
     case create_link:
-        reply = success(xid, xdr_Create_LinkResp,
-                        Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
+        reply = success<xdr_Create_LinkResp>(
+            xid, Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
         break;
     case device_write:
-        reply = success(xid, xdr_Device_WriteResp, Device_WriteResp{a.error, a.size});
+        reply = success<xdr_Device_WriteResp>(xid, Device_WriteResp{a.error, a.size});
         break;
     case device_read: {
         Device_ReadResp r{a.error, a.reason, {}};
         r.data.data_len = static_cast<u_int>(a.data.size());
         r.data.data_val = const_cast<char *>(a.data.data());
-        reply = success(xid, xdr_Device_ReadResp, r);
+        reply = success<xdr_Device_ReadResp>(xid, r);
         break;
     }
     case device_readstb:
-        reply = success(xid, xdr_Device_ReadStbResp, Device_ReadStbResp{a.error, a.stb});
+        reply = success<xdr_Device_ReadStbResp>(xid, Device_ReadStbResp{a.error, a.stb});
         break;
     case device_docmd: {
         Device_DocmdResp r{a.error, {}};
         r.data_out.data_out_len = static_cast<u_int>(a.data.size());
         r.data_out.data_out_val = const_cast<char *>(a.data.data());
-        reply = success(xid, xdr_Device_DocmdResp, r);
+        reply = success<xdr_Device_DocmdResp>(xid, r);
         break;
     }
     default:
@@ -289,7 +284,7 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
     }
     if (cutShort) {
         // The header as it should be, then half of the result's first number.
-        const size_t header = oncrpc::encodeSuccess(xid, xdr::routine(xdr_void), nullptr).size();
+        const size_t header = oncrpc::encodeSuccess(xid, xdr::nothing, nullptr).size();
         reply.resize(std::min(reply.size(), header + 2));
     }
     return reply;
@@ -297,7 +292,7 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
 
 std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::Call &call)
 {
-    xdr::Decoded<Device_Link> lid(xdr_Device_Link);
+    xdr::Decoded<xdr_Device_Link> lid;
     if (!oncrpc::decodeArgs(record, call, lid.proc, &lid.value))
         return std::nullopt;
     return static_cast<int32_t>(lid.value);
@@ -305,12 +300,12 @@ std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::
 
 std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
 {
-    return success(xid, xdr_Device_Error, Device_Error{error});
+    return success<xdr_Device_Error>(xid, Device_Error{error});
 }
 
 std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrpc::Call &call)
 {
-    xdr::Decoded<pmap> m(xdr_pmap);
+    xdr::Decoded<xdr_pmap> m;
     if (!oncrpc::decodeArgs(record, call, m.proc, &m.value))
         return std::nullopt;
     return Mapping{static_cast<uint32_t>(m.value.pm_prog), static_cast<uint32_t>(m.value.pm_vers),
@@ -320,5 +315,5 @@ std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrp
 std::string vxi11::encodePortReply(uint32_t xid, uint32_t port)
 {
     const u_int p = port;
-    return success(xid, xdr_u_int, p);
+    return success<xdr_u_int>(xid, p);
 }

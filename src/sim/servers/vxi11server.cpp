@@ -122,7 +122,7 @@ void Vxi11Server::call(Channel &c, std::string_view record)
         send(c, oncrpc::encodeProgMismatch(rpc->xid, vers, vers));
     } else if (rpc->proc == 0) {
         // NULL: the client's "are you there".
-        send(c, oncrpc::encodeSuccess(rpc->xid, xdr::routine(xdr_void), nullptr));
+        send(c, oncrpc::encodeSuccess(rpc->xid, xdr::nothing, nullptr));
     } else if (c.service != Core &&
                rpc->proc != (c.service == PortMapper ? PMAPPROC_GETPORT : device_abort)) {
         // Of the port mapper only GETPORT, of the abort channel only device_abort.
