@@ -40,7 +40,7 @@ struct Feed
 };
 Feed feed;
 
-class FuzzLink final : public PrologixLink
+class FuzzLink final : public ByteLink
 {
 public:
     bool send(std::string_view, Clock::Duration) override

@@ -47,7 +47,7 @@ foreach(source IN LISTS sources)
         if(to STREQUAL "xdr" OR (to STREQUAL "rpc" AND quoted))
             set(why "src/xdr is included only as <rpc/...>")
         elseif(to STREQUAL "rpc" AND NOT from STREQUAL "xdr"
-               AND NOT source MATCHES "^src/(bus|sim)/([a-z]+/)?(oncrpc|vxi11)")
+               AND NOT source MATCHES "^src/(bus|sim)/([a-z]+/)?(oncrpc|vxi11|xdr)")
             set(why "only the ONC RPC files include <rpc/...>")
         elseif(quoted AND to STREQUAL "")
             set(why "a project header is named with its folder")

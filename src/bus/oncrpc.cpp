@@ -1,5 +1,7 @@
 #include "bus/oncrpc.h"
 
+#include "bus/xdr.h"
+
 #include <rpc/rpc.h>
 
 #include <algorithm>
@@ -34,9 +36,6 @@ opaque_auth noAuth()
     static char nothing[1] = {0};
     return opaque_auth{AUTH_NONE, nothing, 0};
 }
-
-bool_t noResults(XDR *, void *) { return TRUE; }
-xdrproc_t noResultsProc() { return reinterpret_cast<xdrproc_t>(noResults); }
 
 // Encodes a message whose body is `size` bytes at most, or returns empty.
 template<class Encode> std::string encodeInto(size_t size, Encode encode)
@@ -196,7 +195,7 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
     rpc_msg msg{};
     char verifier[MAX_AUTH_BYTES];
     msg.acpted_rply.ar_verf.oa_base = verifier;
-    msg.acpted_rply.ar_results.proc = noResultsProc();
+    msg.acpted_rply.ar_results.proc = xdr::nothing;
     XDR x;
     xdrmem_create(&x, const_cast<char *>(record.data()), static_cast<u_int>(record.size()),
                   XDR_DECODE);
@@ -252,21 +251,6 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
 }
 
 void releaseDecoded(xdrproc_t proc, void *object) { xdr_free(proc, object); }
-
-bool_t xdrBoundedBytes(XDR *x, char **data, u_int *length)
-{
-    if (x->x_op == XDR_DECODE) {
-        // A memory stream counts the bytes it has left in x_handy.
-        const u_int at = XDR_GETPOS(x);
-        u_int claimed = 0;
-        if (!xdr_u_int(x, &claimed))
-            return FALSE;
-        const bool fits = claimed <= x->x_handy;
-        if (!XDR_SETPOS(x, at) || !fits)
-            return FALSE;
-    }
-    return xdr_bytes(x, data, length, ~0u);
-}
 
 std::optional<Call> decodeCallHeader(std::string_view record)
 {

@@ -91,13 +91,6 @@ Reply decodeReply(std::string_view record, uint32_t xid, xdrproc_t results, void
 // those pointers.
 void releaseDecoded(xdrproc_t proc, void *object);
 
-// A variable-length opaque field (rpcgen's "opaque name<>"), for decoders of results that
-// come from the network: libtirpc's xdr_bytes allocates as much as the field's length
-// says before it finds whether the record holds that much, so a forged length would cost
-// up to 4 GiB. Here a length beyond the bytes left in the (memory) stream fails the decode
-// first. Encoding and freeing are xdr_bytes's.
-bool_t xdrBoundedBytes(XDR *x, char **data, u_int *length);
-
 // The server's side.
 struct Call
 {

@@ -1,4 +1,5 @@
 #include "bus/oncrpc.h"
+#include "bus/xdr.h"
 #include "support/paramname.h"
 
 #include <gtest/gtest.h>
@@ -67,22 +68,20 @@ TEST(OncRpc, CallRoundTrip)
     in.clientId = 7;
     in.lock_timeout = 1000;
     in.device = device;
-    const std::string call = oncrpc::encodeCall(
-        0x1234, DEVICE_CORE, DEVICE_CORE_VERSION, create_link,
-        reinterpret_cast<xdrproc_t>(xdr_Create_LinkParms), &in);
+    const std::string call = oncrpc::encodeCall(0x1234, DEVICE_CORE, DEVICE_CORE_VERSION,
+                                                create_link, xdr::proc<xdr_Create_LinkParms>, &in);
     const auto c = oncrpc::decodeCallHeader(call);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->xid, 0x1234u);
     EXPECT_EQ(c->rpcvers, 2u);
     EXPECT_EQ(c->prog, static_cast<uint32_t>(DEVICE_CORE));
     EXPECT_EQ(c->proc, static_cast<uint32_t>(create_link));
-    Create_LinkParms out{};
-    const auto proc = reinterpret_cast<xdrproc_t>(xdr_Create_LinkParms);
-    ASSERT_TRUE(oncrpc::decodeArgs(call, *c, proc, &out));
-    EXPECT_EQ(out.clientId, 7);
-    EXPECT_STREQ(out.device, "gpib0,5");
-    oncrpc::releaseDecoded(proc, &out);
-    EXPECT_FALSE(oncrpc::decodeArgs(call.substr(0, call.size() - 4), *c, proc, &out));
+    xdr::Decoded<xdr_Create_LinkParms> out;
+    ASSERT_TRUE(oncrpc::decodeArgs(call, *c, out.proc, &out.value));
+    EXPECT_EQ(out.value.clientId, 7);
+    EXPECT_STREQ(out.value.device, "gpib0,5");
+    oncrpc::releaseDecoded(out.proc, &out.value);
+    EXPECT_FALSE(oncrpc::decodeArgs(call.substr(0, call.size() - 4), *c, out.proc, &out.value));
     EXPECT_FALSE(oncrpc::decodeCallHeader(call.substr(0, 20)));
 }
 
@@ -95,7 +94,7 @@ struct ReplyRow
 };
 
 Device_WriteResp writeResp{0, 12};
-const auto writeProc = reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp);
+const auto writeProc = xdr::proc<xdr_Device_WriteResp>;
 const std::string success = oncrpc::encodeSuccess(9, writeProc, &writeResp);
 
 class ReplyTest : public ::testing::TestWithParam<ReplyRow>

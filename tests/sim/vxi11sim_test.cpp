@@ -1,9 +1,10 @@
 // wavedial-sim's VXI-11 gateway over loopback TCP, driven as hosts drive it: each row is
 // one call (or a move of the gateway's test clock) and what comes back and onto the bus.
+#include "bus/xdr.h"
 #include "sim/servers/prologixadapter.h"
+#include "sim/servers/vxi11server.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
-#include "sim/servers/vxi11server.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,11 +17,6 @@
 #include "bus/vxi11/vxi11.h"
 
 namespace {
-
-template<class T> xdrproc_t untyped(bool_t (*f)(XDR *, T *))
-{
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
-}
 
 bool pumpUntil(const std::function<bool()> &done)
 {
@@ -37,10 +33,10 @@ struct Line
         socket.connectToHost(QHostAddress::LocalHost, port);
         ASSERT_TRUE(pumpUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
     }
-    template<class T> void call(uint32_t prog, uint32_t proc, bool_t (*f)(XDR *, T *), T args)
+    template<class T> void call(uint32_t prog, uint32_t proc, xdrproc_t f, T args)
     {
         const std::string c = oncrpc::frameRecord(
-            oncrpc::encodeCall(++xid, prog, 1 + (prog == 100000), proc, untyped(f), &args));
+            oncrpc::encodeCall(++xid, prog, 1 + (prog == PMAPPROG), proc, f, &args));
         socket.write(c.data(), static_cast<qint64>(c.size()));
     }
     // The next reply; nullopt when none comes (at once, unless `wait`) or the line closed.
@@ -88,9 +84,10 @@ struct Bench
         Host &h = hosts[name];
         if (h.core.socket.state() == QAbstractSocket::UnconnectedState && h.core.xid == 0) {
             h.mapper.open(server.port()); // the core channel's port, from the port mapper
-            h.mapper.call(100000, 3, xdr_pmap, pmap{DEVICE_CORE, DEVICE_CORE_VERSION, 6, 0});
+            h.mapper.call(PMAPPROG, PMAPPROC_GETPORT, xdr::proc<xdr_pmap>,
+                          pmap{DEVICE_CORE, DEVICE_CORE_VERSION, xdr::TcpProtocol, 0});
             u_int port = 0;
-            oncrpc::decodeReply(h.mapper.reply(true).value_or(""), 1, untyped(xdr_u_int), &port);
+            oncrpc::decodeReply(h.mapper.reply(true).value_or(""), 1, xdr::proc<xdr_u_int>, &port);
             h.core.open(static_cast<uint16_t>(port));
             h.abort.open(server.abortPort());
         }
@@ -112,19 +109,20 @@ struct Bench
             {"destroy", destroy_link}};
         const bool waits = op == "waitwrite"; // the flag alone says whether to wait for a lock
         if (op == "link" || op == "locklink")
-            core(create_link, xdr_Create_LinkParms,
+            core(create_link, xdr::proc<xdr_Create_LinkParms>,
                  Create_LinkParms{1, op == "locklink", 0, text.data()});
         else if (op == "write" || op == "part" || waits)
-            core(device_write, xdr_Device_WriteParms,
+            core(device_write, xdr::proc<xdr_Device_WriteParms>,
                  Device_WriteParms{h.lid,
                                    1000,
                                    500,
                                    (op == "part" ? 0 : 8) | waits,
                                    {static_cast<u_int>(text.size()), text.data()}});
         else if (op == "read")
-            core(device_read, xdr_Device_ReadParms, Device_ReadParms{h.lid, n, 1000, 0, 0, 0});
+            core(device_read, xdr::proc<xdr_Device_ReadParms>,
+                 Device_ReadParms{h.lid, n, 1000, 0, 0, 0});
         else if (op == "docmd")
-            core(device_docmd, xdr_Device_DocmdParms,
+            core(device_docmd, xdr::proc<xdr_Device_DocmdParms>,
                  Device_DocmdParms{
                      h.lid,
                      0,
@@ -135,13 +133,15 @@ struct Bench
                      2,
                      {static_cast<u_int>(data.size()), const_cast<char *>(data.data())}});
         else if (op == "abort")
-            h.abort.call(DEVICE_ASYNC, device_abort, xdr_Device_Link, Device_Link{h.lid});
+            h.abort.call(DEVICE_ASYNC, device_abort, xdr::proc<xdr_Device_Link>,
+                         Device_Link{h.lid});
         else if (op == "lock")
-            core(device_lock, xdr_Device_LockParms, Device_LockParms{h.lid, 0, 0});
+            core(device_lock, xdr::proc<xdr_Device_LockParms>, Device_LockParms{h.lid, 0, 0});
         else if (op == "unlock" || op == "destroy")
-            core(generic.at(op), xdr_Device_Link, Device_Link{h.lid});
+            core(generic.at(op), xdr::proc<xdr_Device_Link>, Device_Link{h.lid});
         else
-            core(generic.at(op), xdr_Device_GenericParms, Device_GenericParms{h.lid, 0, 0, 1000});
+            core(generic.at(op), xdr::proc<xdr_Device_GenericParms>,
+                 Device_GenericParms{h.lid, 0, 0, 1000});
     }
     // The reply as "ERROR [FIELDS]", "-" for none, "closed", "malformed". The result's
     // fields by its procedure: n a number, o bytes as text, x in hex, l the link, - skipped.
@@ -157,7 +157,7 @@ struct Bench
                                                      {device_read, "no"},
                                                      {device_readstb, "n"},
                                                      {device_docmd, "x"}};
-        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+        const auto none = xdr::nothing;
         std::string_view in = *r;
         uint32_t word = 0;
         const auto next = [&] {

@@ -45,14 +45,3 @@ private:
     oncrpc::RecordReader m_reader;
     uint32_t m_xid;
 };
-
-// A decoded result that frees what decoding allocated in it when it goes.
-template<class T> struct Decoded
-{
-    explicit Decoded(xdrproc_t p) : proc(p) {}
-    ~Decoded() { oncrpc::releaseDecoded(proc, &value); }
-    Decoded(const Decoded &) = delete;
-    Decoded &operator=(const Decoded &) = delete;
-    T value{};
-    xdrproc_t proc;
-};

@@ -11,15 +11,6 @@
 
 #include "bus/vxi11/vxi11.h"
 
-namespace {
-
-constexpr uint32_t PortMapper = 100000;
-constexpr uint32_t PortMapperVersion = 2;
-constexpr uint32_t GetPort = 3;
-constexpr uint32_t ProtocolTcp = 6;
-
-} // namespace
-
 std::optional<Vxi11Address> parseVxi11Address(std::string_view text)
 {
     Vxi11Address a;
@@ -59,11 +50,10 @@ Vxi11Open openVxi11(const Vxi11Address &address, Clock &clock, const Vxi11Timing
         if (!mapper)
             return {nullptr, place + " could not be reached: " + why + "."};
         RpcChannel rpc(*mapper, clock, 1024);
-        pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, ProtocolTcp, 0};
-        Decoded<u_long> port(reinterpret_cast<xdrproc_t>(xdr_u_long));
-        const auto out = rpc.call(PortMapper, PortMapperVersion, GetPort,
-                                  reinterpret_cast<xdrproc_t>(xdr_pmap), &query, port.proc,
-                                  &port.value, clock.now() + wait, timing.slice);
+        pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, xdr::TcpProtocol, 0};
+        xdr::Decoded<xdr_u_long> port;
+        const auto out = rpc.call(PMAPPROG, PMAPVERS, PMAPPROC_GETPORT, xdr::proc<xdr_pmap>, &query,
+                                  port.proc, &port.value, clock.now() + wait, timing.slice);
         if (out != RpcChannel::Outcome::Done)
             return {nullptr, place + " did not answer as a port mapper on port " +
                                  std::to_string(address.port) + "."};

@@ -3,43 +3,27 @@
 #include "bus/vxi11/vxi11protocol.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 // rpcgen's decoders of the two replies with variable-length data, but with the length
-// checked against the record before anything is allocated for it. They are called
-// through xdrproc_t, so they have its type, (XDR *, ...), and take the object from there.
-template<class T> T *xdrObject(va_list args)
+// checked against the record before anything is allocated for it.
+bool_t decodeReadResp(XDR *x, Device_ReadResp *r)
 {
-    return static_cast<T *>(va_arg(args, void *));
-}
-
-bool_t decodeReadResp(XDR *x, ...)
-{
-    va_list args;
-    va_start(args, x);
-    Device_ReadResp *r = xdrObject<Device_ReadResp>(args);
-    va_end(args);
     return xdr_Device_ErrorCode(x, &r->error) && xdr_long(x, &r->reason) &&
-           oncrpc::xdrBoundedBytes(x, &r->data.data_val, &r->data.data_len);
+           xdr::boundedBytes(x, &r->data.data_val, &r->data.data_len);
 }
-
 
 } // namespace
 
 namespace vxi11client {
 
-bool_t decodeDocmdResp(XDR *x, ...)
+bool_t decodeDocmdResp(XDR *x, Device_DocmdResp *r)
 {
-    va_list args;
-    va_start(args, x);
-    Device_DocmdResp *r = xdrObject<Device_DocmdResp>(args);
-    va_end(args);
     return xdr_Device_ErrorCode(x, &r->error) &&
-           oncrpc::xdrBoundedBytes(x, &r->data_out.data_out_val, &r->data_out.data_out_len);
+           xdr::boundedBytes(x, &r->data_out.data_out_val, &r->data_out.data_out_len);
 }
 
 } // namespace vxi11client
@@ -138,10 +122,10 @@ bool Vxi11Bus::abandon(int32_t lid, uint32_t xid, xdrproc_t results, void *resp,
         Device_Link link = lid;
         uint32_t abortXid = 0;
         if (m_abortRpc->send(DEVICE_ASYNC, DEVICE_ASYNC_VERSION, device_abort,
-                             xdr(xdr_Device_Link), &link, wait ? m_timing.margin : m_timing.slice,
-                             abortXid) &&
+                             xdr::proc<xdr_Device_Link>, &link,
+                             wait ? m_timing.margin : m_timing.slice, abortXid) &&
             wait) {
-            Decoded<Device_Error> r(xdr(xdr_Device_Error));
+            xdr::Decoded<xdr_Device_Error> r;
             m_abortRpc->await(abortXid, r.proc, &r.value, deadline, m_timing.slice);
         }
     }
@@ -186,8 +170,8 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::createLink(const std::string &device, lo
     p.lockDevice = FALSE;
     p.lock_timeout = 0;
     p.device = name.data();
-    Decoded<Create_LinkResp> r(xdr(xdr_Create_LinkResp));
-    const auto out = coreCall(create_link, xdr(xdr_Create_LinkParms), &p, r.proc, &r.value,
+    xdr::Decoded<xdr_Create_LinkResp> r;
+    const auto out = coreCall(create_link, xdr::proc<xdr_Create_LinkParms>, &p, r.proc, &r.value,
                               m_timing.command, 0);
     if (out == RpcChannel::Outcome::Refused) {
         error = vxi11::NotSupported;
@@ -211,16 +195,17 @@ void Vxi11Bus::destroyLink(int32_t lid)
     if (m_lost)
         return;
     Device_Link link = lid;
-    Decoded<Device_Error> r(xdr(xdr_Device_Error));
-    coreCall(destroy_link, xdr(xdr_Device_Link), &link, r.proc, &r.value, m_timing.command, lid);
+    xdr::Decoded<xdr_Device_Error> r;
+    coreCall(destroy_link, xdr::proc<xdr_Device_Link>, &link, r.proc, &r.value, m_timing.command,
+             lid);
 }
 
 void Vxi11Bus::remote(int32_t lid)
 {
     Device_GenericParms g{lid, 0, 0, millis(m_timing.command)};
-    Decoded<Device_Error> r(xdr(xdr_Device_Error));
-    coreCall(device_remote, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, m_timing.command,
-             lid);
+    xdr::Decoded<xdr_Device_Error> r;
+    coreCall(device_remote, xdr::proc<xdr_Device_GenericParms>, &g, r.proc, &r.value,
+             m_timing.command, lid);
 }
 
 std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
@@ -251,15 +236,16 @@ std::optional<Vxi11Bus::Link> Vxi11Bus::deviceLink(int pad)
 // A call on the handle's link that takes only the link and its I/O timeout (device clear,
 // serial poll): nullopt when the gateway did it, with `r` holding its answer; otherwise the
 // status of the failure, delivered.
-template<class Results>
-std::optional<int> Vxi11Bus::genericCall(const Handle &h, uint32_t proc, Decoded<Results> &r, Op op)
+template<auto Results>
+std::optional<int> Vxi11Bus::genericCall(const Handle &h, uint32_t proc, xdr::Decoded<Results> &r,
+                                         Op op)
 {
     const std::optional<Link> link = deviceLink(h.pad);
     if (!link)
         return Failed;
     Device_GenericParms g{link->lid, 0, 0, millis(ioTime(h))};
-    if (coreCall(proc, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value, ioTime(h), link->lid) !=
-        RpcChannel::Outcome::Done)
+    if (coreCall(proc, xdr::proc<xdr_Device_GenericParms>, &g, r.proc, &r.value, ioTime(h),
+                 link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();
     if (r.value.error != vxi11::NoError) {
         const Fault f = fault(r.value.error, op, deviceName(h.pad));
@@ -273,7 +259,7 @@ int Vxi11Bus::ibclr(int ud)
     Handle *h = handleFor(ud);
     if (!h)
         return Failed;
-    Decoded<Device_Error> r(xdr(xdr_Device_Error));
+    xdr::Decoded<xdr_Device_Error> r;
     if (const std::optional<int> failure = genericCall(*h, device_clear, r, Op::Other))
         return *failure;
     return done(0);
@@ -284,7 +270,7 @@ int Vxi11Bus::ibrsp(int ud, char *statusByte)
     Handle *h = transferHandle(ud, statusByte, 1, true);
     if (!h)
         return Failed;
-    Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
+    xdr::Decoded<xdr_Device_ReadStbResp> r;
     if (const std::optional<int> failure = genericCall(*h, device_readstb, r, Op::Read))
         return *failure;
     *statusByte = static_cast<char>(r.value.stb);
@@ -324,9 +310,9 @@ int Vxi11Bus::ibwrt(int ud, const void *buffer, long count)
         p.flags = last && h->eot ? vxi11::EndFlag : 0;
         p.data.data_len = static_cast<u_int>(n);
         p.data.data_val = const_cast<char *>(bytes + sent);
-        Decoded<Device_WriteResp> r(xdr(xdr_Device_WriteResp));
-        if (coreCall(device_write, xdr(xdr_Device_WriteParms), &p, r.proc, &r.value, ioTime(*h),
-                     link->lid) != RpcChannel::Outcome::Done)
+        xdr::Decoded<xdr_Device_WriteResp> r;
+        if (coreCall(device_write, xdr::proc<xdr_Device_WriteParms>, &p, r.proc, &r.value,
+                     ioTime(*h), link->lid) != RpcChannel::Outcome::Done)
             return linkFailed();
         // A gateway that says it took more than it got, or nothing without an error,
         // cannot be followed any further.
@@ -354,8 +340,8 @@ int Vxi11Bus::ibrd(int ud, void *buffer, long count)
     p.lid = link->lid;
     p.requestSize = std::min<unsigned long>(static_cast<unsigned long>(count), MaxRequest);
     p.io_timeout = millis(ioTime(*h));
-    Decoded<Device_ReadResp> r(xdr(decodeReadResp));
-    if (coreCall(device_read, xdr(xdr_Device_ReadParms), &p, r.proc, &r.value, ioTime(*h),
+    xdr::Decoded<decodeReadResp> r;
+    if (coreCall(device_read, xdr::proc<xdr_Device_ReadParms>, &p, r.proc, &r.value, ioTime(*h),
                  link->lid) != RpcChannel::Outcome::Done)
         return linkFailed();
     // Never more than asked for, whatever the gateway sent.

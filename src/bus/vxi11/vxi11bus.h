@@ -4,6 +4,7 @@
 #include "bus/clock.h"
 #include "bus/handlebackend.h"
 #include "bus/vxi11/rpcchannel.h"
+#include "bus/xdr.h"
 
 #include <chrono>
 #include <cstdint>
@@ -102,8 +103,8 @@ private:
     std::string deviceName(int pad) const { return m_interface + "," + std::to_string(pad); }
     // The link for `pad`, created on first use; nullopt with the error delivered.
     std::optional<Link> deviceLink(int pad);
-    template<class Results>
-    std::optional<int> genericCall(const Handle &h, uint32_t proc, Decoded<Results> &r, Op op);
+    template<auto Results>
+    std::optional<int> genericCall(const Handle &h, uint32_t proc, xdr::Decoded<Results> &r, Op op);
     Docmd docmd(long cmd, std::string_view data, long datasize, std::string *out);
     std::optional<int> listenerByNdac(int pad, int controller, bool &unsupported);
     std::optional<bool> probe(int pad);

@@ -20,8 +20,8 @@ bool Vxi11Bus::start(std::string &why)
         return true; // bus-level calls are then done through the instruments' links
     // A client that holds the interface locked would refuse everything we send.
     Device_LockParms lock{m_interfaceLink->lid, 0, 0};
-    Decoded<Device_Error> r(xdr(xdr_Device_Error));
-    const auto out = coreCall(device_lock, xdr(xdr_Device_LockParms), &lock, r.proc, &r.value,
+    xdr::Decoded<xdr_Device_Error> r;
+    const auto out = coreCall(device_lock, xdr::proc<xdr_Device_LockParms>, &lock, r.proc, &r.value,
                               m_timing.command, m_interfaceLink->lid);
     if (out == RpcChannel::Outcome::Done && r.value.error == vxi11::Locked) {
         why = "its interface " + m_interface +
@@ -30,9 +30,9 @@ bool Vxi11Bus::start(std::string &why)
     }
     if (out == RpcChannel::Outcome::Done && r.value.error == vxi11::NoError) {
         Device_Link link = m_interfaceLink->lid;
-        Decoded<Device_Error> u(xdr(xdr_Device_Error));
-        coreCall(device_unlock, xdr(xdr_Device_Link), &link, u.proc, &u.value, m_timing.command,
-                 m_interfaceLink->lid);
+        xdr::Decoded<xdr_Device_Error> u;
+        coreCall(device_unlock, xdr::proc<xdr_Device_Link>, &link, u.proc, &u.value,
+                 m_timing.command, m_interfaceLink->lid);
     }
     if (m_lost) {
         why = "it did not answer: " + m_coreLink->failure();
@@ -54,8 +54,8 @@ Vxi11Bus::Docmd Vxi11Bus::docmd(long cmd, std::string_view data, long datasize, 
     p.datasize = datasize;
     p.data_in.data_in_len = static_cast<u_int>(in.size());
     p.data_in.data_in_val = in.data();
-    Decoded<Device_DocmdResp> r(xdr(decodeDocmdResp));
-    const auto o = coreCall(device_docmd, xdr(xdr_Device_DocmdParms), &p, r.proc, &r.value,
+    xdr::Decoded<decodeDocmdResp> r;
+    const auto o = coreCall(device_docmd, xdr::proc<xdr_Device_DocmdParms>, &p, r.proc, &r.value,
                             m_timing.command, m_interfaceLink->lid);
     if (o == RpcChannel::Outcome::Refused ||
         (o == RpcChannel::Outcome::Done && r.value.error == vxi11::NotSupported)) {
@@ -139,9 +139,9 @@ std::optional<bool> Vxi11Bus::probe(int pad)
     if (!link)
         return m_lost ? std::nullopt : std::optional<bool>(false);
     Device_GenericParms g{link->lid, 0, 0, millis(m_timing.probe)};
-    Decoded<Device_ReadStbResp> r(xdr(xdr_Device_ReadStbResp));
-    const auto o = coreCall(device_readstb, xdr(xdr_Device_GenericParms), &g, r.proc, &r.value,
-                            m_timing.probe, link->lid);
+    xdr::Decoded<xdr_Device_ReadStbResp> r;
+    const auto o = coreCall(device_readstb, xdr::proc<xdr_Device_GenericParms>, &g, r.proc,
+                            &r.value, m_timing.probe, link->lid);
     if (m_lost)
         return std::nullopt;
     const bool answered = o == RpcChannel::Outcome::Done && r.value.error == vxi11::NoError;

@@ -4,6 +4,7 @@
 // search) share of the protocol: its numbers and the XDR glue.
 #include "bus/oncrpc.h"
 #include "bus/vxi11/vxi11numbers.h"
+#include "bus/xdr.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,11 +25,9 @@ inline constexpr unsigned long MaxRequest = 1UL << 20;
 inline constexpr size_t MaxRecord = MaxRequest + 1024;
 inline constexpr uint32_t DefaultRecvSize = 1024; // the least a gateway must take in one write
 
-template<class F> inline xdrproc_t xdr(F f) { return reinterpret_cast<xdrproc_t>(f); }
-
 inline std::string shortWord(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
 
 // Device_DocmdResp's decoder, its data's length checked before anything is allocated.
-bool_t decodeDocmdResp(XDR *x, ...);
+bool_t decodeDocmdResp(XDR *x, Device_DocmdResp *r);
 
 } // namespace vxi11client

@@ -1,5 +1,7 @@
 #include "sim/servers/vxi11calls.h"
 
+#include "bus/xdr.h"
+
 #include <rpc/pmap_prot.h>
 #include <rpc/rpc.h>
 
@@ -14,57 +16,33 @@ using namespace vxi11;
 
 namespace {
 
-template<class T> using XdrFunction = bool_t (*)(XDR *, T *);
-
-template<class T> xdrproc_t untyped(XdrFunction<T> f)
+template<auto F> std::string success(uint32_t xid, const xdr::Object<F> &value)
 {
-    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(f));
+    return oncrpc::encodeSuccess(xid, xdr::proc<F>, &value);
 }
 
-// One call's arguments decoded from XDR, owning what the decoder allocated for them.
-template<class T> class Decoded
+// rpcgen's decoders of the arguments with variable-length data, but with the length
+// checked against the call's bytes first, so a forged length cannot make them allocate
+// gigabytes.
+bool_t decodeCreateLink(XDR *x, Create_LinkParms *p)
 {
-public:
-    Decoded(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f)
-        : m_f(untyped(f)), m_ok(oncrpc::decodeArgs(record, call, m_f, &m_value))
-    {
-    }
-    ~Decoded()
-    {
-        if (m_ok)
-            oncrpc::releaseDecoded(m_f, &m_value);
-    }
-    Decoded(const Decoded &) = delete;
-    Decoded &operator=(const Decoded &) = delete;
-
-    explicit operator bool() const { return m_ok; }
-    const T &operator*() const { return m_value; }
-    const T *operator->() const { return &m_value; }
-
-private:
-    xdrproc_t m_f;
-    T m_value{};
-    bool m_ok;
-};
-
-template<class T> std::string success(uint32_t xid, XdrFunction<T> f, const T &value)
-{
-    return oncrpc::encodeSuccess(xid, untyped(f), &value);
+    return xdr_long(x, &p->clientId) && xdr_bool(x, &p->lockDevice) &&
+           xdr_u_long(x, &p->lock_timeout) && xdr::lengthFits(x) && xdr_string(x, &p->device, ~0u);
 }
 
-// The decoder allocates a variable-length field before it finds whether the bytes hold
-// it: a length beyond the call's bytes is refused first, so a forged length cannot make
-// it allocate gigabytes. `offset` is where the field's length stands in the arguments.
-bool lengthFits(std::string_view args, size_t offset)
+bool_t decodeWrite(XDR *x, Device_WriteParms *p)
 {
-    if (args.size() < offset + 4)
-        return false;
-    const auto byte = [&](size_t i) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(args[i]));
-    };
-    const uint32_t length =
-        byte(offset) << 24 | byte(offset + 1) << 16 | byte(offset + 2) << 8 | byte(offset + 3);
-    return length <= args.size() - offset - 4;
+    return xdr_Device_Link(x, &p->lid) && xdr_u_long(x, &p->io_timeout) &&
+           xdr_u_long(x, &p->lock_timeout) && xdr_Device_Flags(x, &p->flags) &&
+           xdr::boundedBytes(x, &p->data.data_val, &p->data.data_len);
+}
+
+bool_t decodeDocmd(XDR *x, Device_DocmdParms *p)
+{
+    return xdr_Device_Link(x, &p->lid) && xdr_Device_Flags(x, &p->flags) &&
+           xdr_u_long(x, &p->io_timeout) && xdr_u_long(x, &p->lock_timeout) &&
+           xdr_long(x, &p->cmd) && xdr_bool(x, &p->network_order) && xdr_long(x, &p->datasize) &&
+           xdr::boundedBytes(x, &p->data_in.data_in_val, &p->data_in.data_in_len);
 }
 
 std::string bytesOf(const char *data, u_int length)
@@ -155,16 +133,13 @@ std::string_view argsOf(std::string_view record, const oncrpc::Call &call)
     return record.substr(std::min(call.argsOffset, record.size()));
 }
 
-// Decodes a call's arguments of type T into a request. `lengthAt`, for the calls with a
-// variable-length field, is where its length stands.
-template<class T>
-std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call, XdrFunction<T> f,
-                                std::optional<size_t> lengthAt = std::nullopt)
+// Decodes a call's arguments by routine F into a request.
+template<auto F> std::optional<Request> decodeAs(std::string_view record, const oncrpc::Call &call)
 {
-    if (lengthAt && !lengthFits(argsOf(record, call), *lengthAt))
+    xdr::Decoded<F> p;
+    if (!oncrpc::decodeArgs(record, call, p.proc, &p.value))
         return std::nullopt;
-    const Decoded<T> p(record, call, f);
-    return p ? std::optional<Request>(request(*p)) : std::nullopt;
+    return request(p.value);
 }
 
 constexpr std::array<std::pair<std::string_view, uint32_t>, 15> Procedures{{
@@ -207,19 +182,19 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
 {
     switch (call.proc) {
     case create_link:
-        return decodeAs(record, call, xdr_Create_LinkParms, 12);
+        return decodeAs<decodeCreateLink>(record, call);
     case device_write:
-        return decodeAs(record, call, xdr_Device_WriteParms, 16);
+        return decodeAs<decodeWrite>(record, call);
     case device_read:
-        return decodeAs(record, call, xdr_Device_ReadParms);
+        return decodeAs<xdr_Device_ReadParms>(record, call);
     case device_readstb:
     case device_trigger:
     case device_clear:
     case device_remote:
     case device_local:
-        return decodeAs(record, call, xdr_Device_GenericParms);
+        return decodeAs<xdr_Device_GenericParms>(record, call);
     case device_lock:
-        return decodeAs(record, call, xdr_Device_LockParms);
+        return decodeAs<xdr_Device_LockParms>(record, call);
     case device_unlock:
     case destroy_link: {
         const std::optional<int32_t> lid = decodeLink(record, call);
@@ -230,11 +205,11 @@ std::optional<Request> vxi11::decodeCoreArguments(std::string_view record, const
         return r;
     }
     case device_enable_srq:
-        return decodeAs(record, call, xdr_Device_EnableSrqParms);
+        return decodeAs<xdr_Device_EnableSrqParms>(record, call);
     case device_docmd:
-        return decodeAs(record, call, xdr_Device_DocmdParms, 28);
+        return decodeAs<decodeDocmd>(record, call);
     case create_intr_chan:
-        return decodeAs(record, call, xdr_Device_RemoteFunc);
+        return decodeAs<xdr_Device_RemoteFunc>(record, call);
     case destroy_intr_chan:
         return argsOf(record, call).empty() ? std::optional<Request>(Request{}) : std::nullopt;
     default:
@@ -281,27 +256,27 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
     std::string reply;
     switch (proc) {
     case create_link:
-        reply = success(xid, xdr_Create_LinkResp,
-                        Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
+        reply = success<xdr_Create_LinkResp>(
+            xid, Create_LinkResp{a.error, a.lid, abortPort, Vxi11Gateway::MaxRecvSize});
         break;
     case device_write:
-        reply = success(xid, xdr_Device_WriteResp, Device_WriteResp{a.error, a.size});
+        reply = success<xdr_Device_WriteResp>(xid, Device_WriteResp{a.error, a.size});
         break;
     case device_read: {
         Device_ReadResp r{a.error, a.reason, {}};
         r.data.data_len = static_cast<u_int>(a.data.size());
         r.data.data_val = const_cast<char *>(a.data.data());
-        reply = success(xid, xdr_Device_ReadResp, r);
+        reply = success<xdr_Device_ReadResp>(xid, r);
         break;
     }
     case device_readstb:
-        reply = success(xid, xdr_Device_ReadStbResp, Device_ReadStbResp{a.error, a.stb});
+        reply = success<xdr_Device_ReadStbResp>(xid, Device_ReadStbResp{a.error, a.stb});
         break;
     case device_docmd: {
         Device_DocmdResp r{a.error, {}};
         r.data_out.data_out_len = static_cast<u_int>(a.data.size());
         r.data_out.data_out_val = const_cast<char *>(a.data.data());
-        reply = success(xid, xdr_Device_DocmdResp, r);
+        reply = success<xdr_Device_DocmdResp>(xid, r);
         break;
     }
     default:
@@ -309,8 +284,7 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
     }
     if (cutShort) {
         // The header as it should be, then half of the result's first number.
-        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
-        const size_t header = oncrpc::encodeSuccess(xid, none, nullptr).size();
+        const size_t header = oncrpc::encodeSuccess(xid, xdr::nothing, nullptr).size();
         reply.resize(std::min(reply.size(), header + 2));
     }
     return reply;
@@ -318,26 +292,28 @@ std::string vxi11::encodeCoreReply(uint32_t xid, uint32_t proc, const Answer &a,
 
 std::optional<int32_t> vxi11::decodeLink(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<Device_Link> lid(record, call, xdr_Device_Link);
-    return lid ? std::optional<int32_t>(static_cast<int32_t>(*lid)) : std::nullopt;
+    xdr::Decoded<xdr_Device_Link> lid;
+    if (!oncrpc::decodeArgs(record, call, lid.proc, &lid.value))
+        return std::nullopt;
+    return static_cast<int32_t>(lid.value);
 }
 
 std::string vxi11::encodeErrorReply(uint32_t xid, int32_t error)
 {
-    return success(xid, xdr_Device_Error, Device_Error{error});
+    return success<xdr_Device_Error>(xid, Device_Error{error});
 }
 
 std::optional<Mapping> vxi11::decodeMapping(std::string_view record, const oncrpc::Call &call)
 {
-    const Decoded<pmap> m(record, call, xdr_pmap);
-    if (!m)
+    xdr::Decoded<xdr_pmap> m;
+    if (!oncrpc::decodeArgs(record, call, m.proc, &m.value))
         return std::nullopt;
-    return Mapping{static_cast<uint32_t>(m->pm_prog), static_cast<uint32_t>(m->pm_vers),
-                   static_cast<uint32_t>(m->pm_prot), static_cast<uint32_t>(m->pm_port)};
+    return Mapping{static_cast<uint32_t>(m.value.pm_prog), static_cast<uint32_t>(m.value.pm_vers),
+                   static_cast<uint32_t>(m.value.pm_prot), static_cast<uint32_t>(m.value.pm_port)};
 }
 
 std::string vxi11::encodePortReply(uint32_t xid, uint32_t port)
 {
     const u_int p = port;
-    return success(xid, xdr_u_int, p);
+    return success<xdr_u_int>(xid, p);
 }

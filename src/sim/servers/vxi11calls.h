@@ -12,15 +12,6 @@
 // arguments and results (through the rpcgen routines), and the port mapper's one question.
 namespace vxi11 {
 
-inline constexpr uint32_t CoreProgram = 0x0607AF;
-inline constexpr uint32_t AbortProgram = 0x0607B0;
-inline constexpr uint32_t ProgramVersion = 1;
-inline constexpr uint32_t AbortProcedure = 1; // device_abort
-inline constexpr uint32_t PortMapperProgram = 100000;
-inline constexpr uint32_t PortMapperVersion = 2;
-inline constexpr uint32_t GetPort = 3;
-inline constexpr uint32_t Tcp = 6; // the port mapper's protocol number for TCP
-
 // Whether `proc` is a procedure of the core channel (create_link 10 to destroy_intr_chan 26).
 bool isCoreProcedure(uint32_t proc);
 // The core procedure called `name` ("device_read"); 0 for none.

@@ -2,10 +2,17 @@
 
 #include "sim/servers/vxi11calls.h"
 
+#include "bus/xdr.h"
+
 #include <QTcpSocket>
+
+#include <rpc/pmap_prot.h>
 
 #include <algorithm>
 #include <vector>
+
+// Last: it defines the procedure names (create_link, device_abort, ...) as numbers.
+#include "bus/vxi11/vxi11.h"
 
 using namespace vxi11;
 
@@ -105,9 +112,9 @@ void Vxi11Server::call(Channel &c, std::string_view record)
         send(c, oncrpc::encodeRpcMismatch(rpc->xid));
         return;
     }
-    static constexpr uint32_t Programs[3][2] = {{PortMapperProgram, PortMapperVersion},
-                                                {CoreProgram, ProgramVersion},
-                                                {AbortProgram, ProgramVersion}};
+    static constexpr uint32_t Programs[3][2] = {{PMAPPROG, PMAPVERS},
+                                                {DEVICE_CORE, DEVICE_CORE_VERSION},
+                                                {DEVICE_ASYNC, DEVICE_ASYNC_VERSION}};
     const auto [prog, vers] = Programs[c.service];
     if (rpc->prog != prog) {
         send(c, oncrpc::encodeError(rpc->xid, oncrpc::ReplyStatus::ProgUnavail));
@@ -115,10 +122,9 @@ void Vxi11Server::call(Channel &c, std::string_view record)
         send(c, oncrpc::encodeProgMismatch(rpc->xid, vers, vers));
     } else if (rpc->proc == 0) {
         // NULL: the client's "are you there".
-        const auto none = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
-        send(c, oncrpc::encodeSuccess(rpc->xid, none, nullptr));
+        send(c, oncrpc::encodeSuccess(rpc->xid, xdr::nothing, nullptr));
     } else if (c.service != Core &&
-               rpc->proc != (c.service == PortMapper ? GetPort : AbortProcedure)) {
+               rpc->proc != (c.service == PortMapper ? PMAPPROC_GETPORT : device_abort)) {
         // Of the port mapper only GETPORT, of the abort channel only device_abort.
         send(c, oncrpc::encodeError(rpc->xid, oncrpc::ReplyStatus::ProcUnavail));
     } else if (c.service == PortMapper) {
@@ -138,9 +144,10 @@ void Vxi11Server::portMapperCall(Channel &c, std::string_view record, const oncr
         return;
     }
     uint32_t port = 0;
-    if (m->vers == ProgramVersion && m->prot == Tcp && m->prog == CoreProgram)
+    if (m->vers == DEVICE_CORE_VERSION && m->prot == xdr::TcpProtocol && m->prog == DEVICE_CORE)
         port = corePort();
-    else if (m->vers == ProgramVersion && m->prot == Tcp && m->prog == AbortProgram)
+    else if (m->vers == DEVICE_ASYNC_VERSION && m->prot == xdr::TcpProtocol &&
+             m->prog == DEVICE_ASYNC)
         port = abortPort();
     send(c, encodePortReply(rpc.xid, port));
 }
