@@ -286,7 +286,7 @@ TEST(Vxi11Gateway, WaitsForTalkersAndLocksWithoutBlockingOthers)
              {'B', "link gpib0,2", "0", ""},
              {'B', "write ID?", "0 3", "write 2 ID?"},
              {'+', "999", "", ""},
-             {'A', "abort", "0", ""},
+             {'A', "abort", "0", ""}, {'D', "abort", "4", ""},
              {'A', "wait", "23", ""},
              {'B', "lock", "0", ""},
              {'A', "write ID?", "11", ""},
