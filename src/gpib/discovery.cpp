@@ -91,7 +91,7 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
     if (!SpareDevice.Open)
         SpareDevice.Handle = m_driver.ibdev(0, 1, 0, ProbeTimeoutCode, 1, 0);
     int16_t spare = SpareDevice.Handle;
-    const size_t listeners = static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, 14));
+    const size_t listeners = foundListeners();
 
     if (query.empty()) {
         // No question to ask: poll everybody, then hand out the first listener.
@@ -160,6 +160,11 @@ int16_t GpibModule::FindDevice(std::string &query, std::string &expected)
     return 0;
 }
 
+size_t GpibModule::foundListeners() const
+{
+    return static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, TableSize - 1));
+}
+
 std::string GpibModule::AskListener(int16_t spare, int16_t address, const std::string &query,
                                     bool noClear, bool pause)
 {
@@ -207,7 +212,7 @@ void GpibModule::TakeBus()
 
 bool GpibModule::Listens(int16_t address) const
 {
-    const size_t count = static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, 14));
+    const size_t count = foundListeners();
     return address > 0 && std::find(ListenerTable.begin() + 1, ListenerTable.begin() + 1 + count,
                                      address) != ListenerTable.begin() + 1 + count;
 }
@@ -244,7 +249,7 @@ std::optional<std::vector<GpibModule::ListenerReply>> GpibModule::AskListeners(i
         SpareDevice.Open = true;
     }
     std::vector<ListenerReply> replies;
-    const size_t count = static_cast<size_t>(std::clamp<int>(ListenerTable[0], 0, 14));
+    const size_t count = foundListeners();
     for (size_t i = 1; i <= count; ++i) {
         const int16_t address = ListenerTable[i];
         if (address == skip)

@@ -128,6 +128,8 @@ private:
     std::string ReceivedReplies;
     bool GpibErrorFlag = false;
 
+    // The listeners in ListenerTable, whatever entry 0 was made to hold (0 to 14).
+    size_t foundListeners() const;
     // Steps one listener through a search: the address, a device clear unless `noClear`,
     // the serial poll, 0.1 s with `pause`, the query and its reply, trimmed.
     std::string AskListener(int16_t spare, int16_t address, const std::string &query,
