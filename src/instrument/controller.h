@@ -151,13 +151,17 @@ public:
     // Unmarks every field and group; leaves the commands alone.
     void ClearChangeMarks();
 
-    EventGuard SuppressEvents;
-    bool StartupDone = false;
-    bool OutputIsOn = false;
-    bool SavedSettingsExist = false;
-    std::array<bool, 6> OptionChanged{};
-    // The text of the field that last received the focus, taken at that moment.
-    std::string FocusText;
+    // --- State the window and the tests look at ---
+
+    // Raised while the controls are written by the program, not the user; a view that
+    // fills its own controls raises it too.
+    EventGuard &eventGuard() { return SuppressEvents; }
+    // True once the first activation's start-up sequence has ended.
+    bool startupDone() const { return StartupDone; }
+    // The output as last switched or read back.
+    bool outputIsOn() const { return OutputIsOn; }
+    // True when this model has a stored set that Load Settings can load.
+    bool savedSettingsExist() const { return SavedSettingsExist; }
 
 private:
     void Commit(Field f);
@@ -178,6 +182,14 @@ private:
     bool holdsValue(Field f) const;
     std::string command(Field f) const;
     std::string section() const;
+
+    EventGuard SuppressEvents;
+    bool StartupDone = false;
+    bool OutputIsOn = false;
+    bool SavedSettingsExist = false;
+    std::array<bool, 6> OptionChanged{}; // clicked since the start: stored at the close
+    // The text of the field that last received the focus, taken at that moment.
+    std::string FocusText;
 
     MainView &m_view;
     GpibModule &m_gpib;

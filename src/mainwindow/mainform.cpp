@@ -274,7 +274,7 @@ void MainForm::endBusy()
 void MainForm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (event->spontaneous() || m_controller.StartupDone)
+    if (event->spontaneous() || m_controller.startupDone())
         return;
     // Centred on the screen when it first opens.
     if (const QScreen *s = screen())

@@ -122,7 +122,8 @@ TEST(Enter, SendsTheValueAndItsCompanion)
         SCOPED_TRACE(r.name);
         Started h;
         h.view.checked[static_cast<size_t>(Option::TurnOffOutput)] = r.outputOn;
-        h.c.OutputIsOn = r.outputOn;
+        if (r.outputOn)
+            h.c.Button_ToggleOutput_Click();
         h.view.selectOption(Group::Load, r.load);
         if (r.marked) {
             const Field other = fieldNamed(r.marked);
@@ -197,7 +198,7 @@ TEST(Commands, ApplyToggleAndOptions)
         r.act(h);
         EXPECT_EQ(h.writes(), r.writes);
         EXPECT_EQ(h.titles(), r.boxes);
-        EXPECT_EQ(h.c.OutputIsOn, r.outputOn);
+        EXPECT_EQ(h.c.outputIsOn(), r.outputOn);
         EXPECT_EQ(h.view.outputShown, r.outputOn);
         EXPECT_EQ(h.view.enabled[0], r.applyEnabled);
         EXPECT_EQ(h.view.groupMark[1], r.waveformMarked);
@@ -223,7 +224,9 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         SCOPED_TRACE(r.state);
         Started h(r.at);
         *r.state == '=' ? h.bus.attach(5, std::make_unique<FixedIdentity>(r.state + 1)) : h.gen().receive(r.state);
-        h.c.OutputIsOn = r.init;
+        if (r.init) // the output read back on, so that the reset has to turn it off
+            h.c.Button_Refresh_Click();
+        ASSERT_EQ(h.c.outputIsOn(), r.init);
         h.view.selectOption(Group::Load, r.load);
         h.view.enabled = {true, false, false};
         h.trace.clear();
@@ -235,11 +238,11 @@ TEST(ReadBack, FillsTheWindowFromTheInstrument)
         EXPECT_EQ(h.view.text, (std::array<std::string, 4>{r.texts[0], r.texts[1], r.texts[2], r.texts[3]}));
         EXPECT_EQ(h.view.option[2], r.unit);
         EXPECT_EQ(h.view.option[1], r.wave);
-        EXPECT_EQ(h.c.OutputIsOn, r.on);
+        EXPECT_EQ(h.c.outputIsOn(), r.on);
         EXPECT_EQ(h.view.fieldMark, (std::array<bool, 4>{}));
         EXPECT_EQ(h.view.groupMark, (std::array<bool, 3>{}));
         EXPECT_EQ(h.view.enabled, (std::array<bool, 3>{false, true, false})); // Save, not Apply
-        EXPECT_FALSE(h.c.SuppressEvents);
+        EXPECT_FALSE(h.c.eventGuard());
     }
 }
 

@@ -77,7 +77,7 @@ TEST(ChosenAddress, OnlyThatListenerIsAskedAndAnyOtherAnswerEndsTheProgram)
         }
         if (r.box.empty()) {
             h.c.Form_Activate();
-            EXPECT_TRUE(h.boxes.boxes.empty() && h.c.StartupDone);
+            EXPECT_TRUE(h.boxes.boxes.empty() && h.c.startupDone());
             continue;
         }
         EXPECT_THROW(h.c.Form_Activate(), ProgramEnded);

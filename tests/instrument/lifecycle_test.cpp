@@ -64,7 +64,7 @@ TEST(StartUp, OrderFollowsTheStoredOptions)
 
         h.put({{"Confirm output change", r.options[5] ? "False" : "True"}});
         h.c.Form_Activate();
-        EXPECT_TRUE(h.trace.empty() && h.view.checked == r.options && h.c.StartupDone);
+        EXPECT_TRUE(h.trace.empty() && h.view.checked == r.options && h.c.startupDone());
     }
 }
 
@@ -132,25 +132,32 @@ TEST(SavedSettings, AStoreThatRefusesSaysWhereOncePerActionAndClaimsNothing)
     QTemporaryDir folder; // "plain" is a file: no store can be made under it
     QFile plain(folder.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    // A "taken" file holds a saved set at the start, then a folder takes the file's place.
     const Lines readBack = {"AMPL?", "OFFS?", "FREQ?", "FUNC?", "SYM?", "OUT?"};
     const struct { const char *file; bool savedBefore, save, close; std::array<bool, 6> options;
                    size_t boxes; } rows[] = {
         {"plain/Wavedial.conf", false, true, false, {}, 1},
-        {"plain/Wavedial.conf", true, true, false, {}, 1},
+        {"taken.conf", true, true, false, {}, 1},
         {"plain/Wavedial.conf", false, false, true, {0, 0, 0, 1, 0, 0}, 1}, // a toggled option
-        {"plain/Wavedial.conf", true, true, true, {0, 1, 0, 1, 0, 0}, 2},   // and the save at exit
+        {"taken2.conf", true, true, true, {0, 1, 0, 1, 0, 0}, 2},  // and the save at exit
         {"damaged.conf", false, true, false, {}, 0}, // no INI any more, but writable
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(testing::Message() << r.file << r.savedBefore << r.save << r.close);
         const QString file = folder.filePath(QString::fromLatin1(r.file));
         Session h("FG5010@5", file);
+        if (r.savedBefore)
+            h.put({{"Saved Exist", "True"}});
         h.startUp(r.options);
+        ASSERT_EQ(std::pair(h.c.savedSettingsExist(), h.view.enabled[2]),
+                  std::pair(r.savedBefore, r.savedBefore));
         if (std::string_view(r.file) == "damaged.conf") { // after the start has read it
             QFile damaged(file);
             ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write("[Settings\n") > 0);
         }
-        h.c.SavedSettingsExist = h.view.enabled[2] = r.savedBefore;
+        if (r.savedBefore) {
+            ASSERT_TRUE(QFile::remove(file) && QDir().mkdir(file));
+        }
         h.boxes.respond = [](const auto &) { return MessageBoxService::Answer::Ok; };
         h.c.OptionItemClick(Option::TurnOffOutput);
         Lines writes;
@@ -173,7 +180,7 @@ TEST(SavedSettings, AStoreThatRefusesSaysWhereOncePerActionAndClaimsNothing)
                                  MessageBoxService::Icon::Exclamation));
         }
         const bool exist = r.savedBefore || !r.boxes;
-        EXPECT_EQ(std::pair(h.c.SavedSettingsExist, h.view.enabled[2]), std::pair(exist, exist));
+        EXPECT_EQ(std::pair(h.c.savedSettingsExist(), h.view.enabled[2]), std::pair(exist, exist));
         EXPECT_EQ(h.stored("Saved Exist"), r.boxes ? "(missing)" : "True");
     }
 }
@@ -202,7 +209,7 @@ TEST(SavedSettings, LoadingFillsTheWindowAsksOnlyForTheOutputAndMarksNothing)
                                         : &Controller::LoadSavedSettingsAndApply))();
         EXPECT_EQ(std::tie(h.view.text, h.view.option), std::tie(r.texts, r.options));
         EXPECT_EQ(h.writes(), r.writes);
-        EXPECT_EQ(std::tuple(h.view.fieldMark, h.view.groupMark, bool(h.c.SuppressEvents)),
+        EXPECT_EQ(std::tuple(h.view.fieldMark, h.view.groupMark, bool(h.c.eventGuard())),
                   std::tuple(std::array<bool, 4>{}, std::array<bool, 3>{}, false));
     }
 }

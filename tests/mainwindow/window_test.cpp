@@ -39,7 +39,7 @@ struct User : LoadedForm
         auto *f = form->findChild<EntryField *>(QString::fromLatin1(name));
         ui().Button_ToggleOutput->setFocus();
         {
-            const EventGuard::Scope quiet(controller().SuppressEvents);
+            const EventGuard::Scope quiet(controller().eventGuard());
             f->setProgramText(QString::fromLatin1(before));
         }
         f->setFocus();
@@ -243,7 +243,7 @@ TEST(Groups, AMarkedGroupColoursItsButtonsOnScreen)
 TEST(Fit, EveryCaptionAndEveryValueShowsWholeInsideItsBox)
 {
     User h;
-    const EventGuard::Scope quiet(h.controller().SuppressEvents);
+    const EventGuard::Scope quiet(h.controller().eventGuard());
     if (QWidget *focused = QApplication::focusWidget())
         focused->clearFocus(); // no caret, no focus frame
     const MainFormUi &ui = h.ui();
@@ -274,7 +274,7 @@ TEST(Tab, FieldsFirstAGroupIsOneStopOnItsSelectedOption)
 {
     User h;
     {
-        const EventGuard::Scope quiet(h.controller().SuppressEvents);
+        const EventGuard::Scope quiet(h.controller().eventGuard());
         h.ui().WaveFunction[1]->setChecked(true);
         h.ui().FreqMult[0]->setChecked(true);
     }

@@ -133,7 +133,7 @@ struct ControllerHarness : GpibHarness
     {
         view.moveFocus(FocusTarget::ToggleOutput);
         {
-            const EventGuard::Scope quiet(c.SuppressEvents);
+            const EventGuard::Scope quiet(c.eventGuard());
             view.setFieldText(f, before);
         }
         view.moveFocus(static_cast<FocusTarget>(f));
