@@ -66,12 +66,12 @@ std::optional<uint64_t> count(std::string_view text)
     return n;
 }
 
-// "drop", "malformed", "delay:MS".
+// "drop", "malformed", "unregistered", "delay:MS".
 bool parseFault(std::string_view text, Vxi11Faults &faults)
 {
     using K = Vxi11Faults::Kind;
-    if (text == "drop" || text == "malformed") {
-        faults.kind = text == "drop" ? K::Drop : K::Malformed;
+    if (text == "drop" || text == "malformed" || text == "unregistered") {
+        faults.kind = text == "drop" ? K::Drop : text == "malformed" ? K::Malformed : K::Unregistered;
         return true;
     }
     const auto ms = text.starts_with("delay:") ? count(text.substr(6)) : std::nullopt;
@@ -116,7 +116,8 @@ struct Options
         "ADDRESS:PORT");
     QCommandLineOption fault = option(
         "fault", "The gateway's fault: drop (closes the connection), malformed (a reply cut "
-                 "short) or delay:MS (replies MS milliseconds late).", "KIND");
+                 "short), delay:MS (replies MS milliseconds late) or unregistered (the port mapper "
+                 "knows no core channel).", "KIND");
     QCommandLineOption faultAfter =
         option("fault-after", "Core calls answered well before the fault (default 0).", "N");
     QCommandLineOption faultOn = option(

@@ -55,6 +55,8 @@ TEST(BusChoice, AcceptsTheDocumentedFormsOnly)
 TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
 {
     const std::string port = std::to_string(closedPort());
+    SimProcess mapperOnly({"FG5010@5", "--fault", "unregistered"}, "--vxi11");
+    const std::string mapper = "127.0.0.1:" + std::to_string(mapperOnly.port);
     const std::pair<std::string, std::string> rows[] = {
         {"sim:AFG5102@30", ""}, {"gpib0", "WAVEDIAL_GPIB=gpib0 names no bus that Wavedial can open.\n\nAccepted forms:\n"},
         {"sim:FG5010@5,AFG5102@5", "WAVEDIAL_GPIB=sim:FG5010@5,AFG5102@5 names no bus that Wavedial can open: "
@@ -62,6 +64,8 @@ TEST(ProgramStart, EachKindOfBusOpensOrIsReportedAndEndsTheProgram)
         {"system:/nonexistent/libgpib.so", "The GPIB library /nonexistent/libgpib.so could not be loaded: "},
         {"prologix:127.0.0.1:" + port, "The Prologix-compatible GPIB controller at 127.0.0.1:" + port + " could not be opened: Connection refused."},
         {"vxi11:127.0.0.1:" + port, "The LAN/GPIB gateway at 127.0.0.1:" + port + "/gpib0 could not be reached: Connection refused."},
+        {"vxi11:" + mapper, "The LAN/GPIB gateway at " + mapper + "/gpib0 offers no VXI-11 instrument service "
+                            "(its port mapper knows no core channel)."},
     };
     for (const auto &[value, box] : rows) {
         qputenv("WAVEDIAL_GPIB", QByteArray::fromStdString(value));

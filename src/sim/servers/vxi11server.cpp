@@ -145,7 +145,7 @@ void Vxi11Server::portMapperCall(Channel &c, std::string_view record, const oncr
     }
     uint32_t port = 0;
     if (m->vers == DEVICE_CORE_VERSION && m->prot == xdr::TcpProtocol && m->prog == DEVICE_CORE)
-        port = corePort();
+        port = m_faults.kind == Vxi11Faults::Kind::Unregistered ? 0 : corePort();
     else if (m->vers == DEVICE_ASYNC_VERSION && m->prot == xdr::TcpProtocol &&
              m->prog == DEVICE_ASYNC)
         port = abortPort();

@@ -30,6 +30,9 @@ struct Vxi11Faults
         Drop,      // the connection is closed instead of an answer
         Delay,     // the answer leaves `delay` late
         Malformed, // the answer is cut short inside its result
+        // The port mapper knows no core channel: a host that runs a port mapper but no
+        // VXI-11 service. Core calls are answered as they should be.
+        Unregistered,
     };
     Kind kind = Kind::None;
     std::chrono::milliseconds delay{0};
