@@ -157,10 +157,13 @@ TEST(Prologix, BytesThatNeverStopHoldNoSearchOrPollPastItsWait)
     }
 }
 
-// A count the status's 32-bit count cannot report is refused before anything is sent.
-TEST(Prologix, RefusesATransferLargerThanItsCountCanReport)
+// A count the status's 32-bit count cannot report, a negative one and a read of nothing
+// are refused before anything is sent.
+TEST(Prologix, RefusesATransferItsCountCannotReport)
 {
-    for (const int64_t count : {int64_t{INT32_MAX} + 1, int64_t{UINT32_MAX} + 4}) {
+    const std::pair<int64_t, bool> rows[] = {{int64_t{INT32_MAX} + 1, false}, {int64_t{INT32_MAX} + 1, true},
+                                             {int64_t{UINT32_MAX} + 4, true}, {-1, false}, {0, true}};
+    for (const auto &[count, reading] : rows) {
         if (!std::in_range<long>(count))
             continue; // long is 32-bit (Windows): no such count
         Controller c("FG5010@9");
@@ -168,11 +171,9 @@ TEST(Prologix, RefusesATransferLargerThanItsCountCanReport)
         char buffer[4] = {};
         gpib::StatusVariables status;
         const auto scope = c.prologix.statusInto(status);
-        for (const bool reading : {false, true}) {
-            reading ? c.prologix.ibrd(ud, buffer, static_cast<long>(count))
-                    : c.prologix.ibwrt(ud, buffer, static_cast<long>(count));
-            EXPECT_EQ(status.ibsta & gpib::ERR ? status.iberr : -1, gpib::EARG);
-        }
+        reading ? c.prologix.ibrd(ud, buffer, static_cast<long>(count))
+                : c.prologix.ibwrt(ud, buffer, static_cast<long>(count));
+        EXPECT_EQ(status.ibsta & gpib::ERR ? status.iberr : -1, gpib::EARG) << count << reading;
         EXPECT_EQ(c.link->wire, "");
     }
 }

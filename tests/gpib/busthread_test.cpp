@@ -2,6 +2,7 @@
 // and an end asked for during a call cancels it and shuts down before the caller goes on.
 #include "gpib/busthread.h"
 #include "gpib/driver.h"
+#include "gpib/eventwaiter.h"
 #include "sim/simbus.h"
 #include "sim/simconfig.h"
 
@@ -124,6 +125,18 @@ TEST(BusThread, AnEndDuringACallCancelsItAndShutsDownBeforeTheCallerGoesOn)
     std::string buffer(8, ' ');
     GpibDriver(*r.bus).ibrd(mute, buffer);
     EXPECT_LT(r.clock.now() - t0, std::chrono::milliseconds(100));
+}
+
+// Once the application quits no event loop runs: a wait still lasts until its deadline
+// rather than returning at once, which would make its callers spin.
+TEST(EventWaiter, WaitsOutItsDeadlineWhileTheApplicationQuits)
+{
+    BusRun r;
+    QtEventWaiter waiter(r.clock);
+    QCoreApplication::exit(0);
+    const Clock::Duration deadline = r.clock.now() + std::chrono::hours(1);
+    waiter.waitForEvents(deadline);
+    EXPECT_EQ(r.clock.now(), deadline);
 }
 
 } // namespace

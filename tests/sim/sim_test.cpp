@@ -1,4 +1,5 @@
 // The simulated function generators: their replies and what they refuse.
+#include "sim/simdevice.h"
 #include "sim/simfunctiongenerator.h"
 #include "sim/simtrace.h"
 
@@ -50,6 +51,19 @@ TEST(SimFunctionGenerator, RefusesAWholeMessageOutOfRangeOrMalformed)
         const auto &s = fg.state();
         EXPECT_EQ(s.offset == 1 && !s.outputOn && s.amplitude == 1 && s.frequency == 1000,
                   statusByte != Ok);
+    }
+}
+
+// The instrument that is no function generator answers its identity query and nothing else.
+TEST(SimOtherDevice, AnswersTheIdentityQueryAlone)
+{
+    const std::tuple<const char *, const char *, uint8_t> rows[] = {
+        {"ID?", "ID SIM/DM5120,V1.0", 0}, {"ID", "", SimCommandError}, {"AMPL?", "", SimCommandError}};
+    for (const auto &[message, reply, statusByte] : rows) {
+        SimOtherDevice other;
+        other.receive(message);
+        EXPECT_EQ(other.output(), reply) << message;
+        EXPECT_EQ(other.serialPoll(), statusByte) << message;
     }
 }
 
