@@ -76,6 +76,15 @@ void StatusRegistry::deliver(int32_t status, int32_t error, int32_t count)
     *v.ibcntl = count;
 }
 
+std::optional<gpib::StatusVariables> StatusRegistry::current() const
+{
+    const auto it = m_threads.find(std::this_thread::get_id());
+    if (it == m_threads.end())
+        return std::nullopt;
+    const Variables &v = it->second;
+    return gpib::StatusVariables{*v.ibsta, *v.iberr, *v.ibcnt, *v.ibcntl};
+}
+
 StatusRegistry::Scope::Scope(StatusRegistry &registry, gpib::StatusVariables &own)
     : m_registry(registry)
 {

@@ -113,6 +113,7 @@ private:
 // themselves (those that keep their own handles, and system libraries that only offer
 // thread-local status functions): it answers registration as the vendor's library does
 // and writes the status of each call into the variables registered for the calling thread.
+// The trace keeps one too, to read back what another backend wrote there.
 class StatusRegistry
 {
 public:
@@ -122,6 +123,8 @@ public:
     // Writes one call's status into the calling thread's variables, if registered.
     // iberr is written only when status has ERR set, as the vendor's library does.
     void deliver(int32_t status, int32_t error, int32_t count);
+    // What the calling thread's variables hold now; nullopt when it registered none.
+    std::optional<gpib::StatusVariables> current() const;
 
     // A caller's own variables in place of the thread's, for a while (below).
     class Scope;

@@ -61,13 +61,13 @@ int TracingBackend::RegisterGpibGlobalsForThread(int32_t *ibsta, int32_t *iberr,
 {
     const int rc = m_inner->RegisterGpibGlobalsForThread(ibsta, iberr, ibcnt, ibcntl);
     if (rc == 0 || rc == 1)
-        m_variables[std::this_thread::get_id()] = {ibsta, iberr, ibcnt, ibcntl};
+        m_variables.registerThread(ibsta, iberr, ibcnt, ibcntl);
     return rc;
 }
 
 int TracingBackend::UnregisterGpibGlobalsForThread()
 {
-    m_variables.erase(std::this_thread::get_id());
+    m_variables.unregisterThread();
     return m_inner->UnregisterGpibGlobalsForThread();
 }
 
@@ -87,17 +87,16 @@ void TracingBackend::allowCalls()
 // none gets its calls' lines all the same, without counts or error numbers.
 TracingBackend::Outcome TracingBackend::outcome(int returned) const
 {
-    const auto it = m_variables.find(std::this_thread::get_id());
-    if (it == m_variables.end())
+    const std::optional<gpib::StatusVariables> v = m_variables.current();
+    if (!v)
         return {returned, -1, 0};
-    const Variables &v = it->second;
-    return {returned, *v.iberr, *v.ibcntl};
+    return {returned, v->iberr, v->ibcntl};
 }
 
 TracingBackend::Outcome TracingBackend::outcome() const
 {
-    const auto it = m_variables.find(std::this_thread::get_id());
-    return outcome(it == m_variables.end() ? 0 : *it->second.ibsta);
+    const std::optional<gpib::StatusVariables> v = m_variables.current();
+    return outcome(v ? v->ibsta : 0);
 }
 
 std::string TracingBackend::device(int handle) const

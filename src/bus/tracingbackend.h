@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 // Bytes as a trace line shows them: control characters and "\" as \xNN, so that every
 // operation stays on one line whatever crossed the bus.
@@ -54,13 +53,6 @@ public:
     void allowCalls() override;
 
 private:
-    struct Variables
-    {
-        int32_t *ibsta;
-        int32_t *iberr;
-        int32_t *ibcnt;
-        int32_t *ibcntl;
-    };
     // One call's outcome, from what it returned and the caller's status variables.
     struct Outcome
     {
@@ -85,6 +77,6 @@ private:
     std::unique_ptr<GpibBackend> m_inner;
     Sink m_sink;
     // The status variables each thread registered: counts and errors come back in them.
-    std::map<std::thread::id, Variables> m_variables;
+    StatusRegistry m_variables;
     std::map<int, int> m_pads; // handle -> primary address
 };
