@@ -15,21 +15,25 @@
 
 namespace {
 
-// A backend of real hardware, traced when a trace was asked for; the simulated bus writes
-// its own lines. The trace file stays in the open bus, which outlives the backend.
-std::unique_ptr<GpibBackend> traced(std::unique_ptr<GpibBackend> backend, BackendSetting &s)
+// The trace file asked for, moved into the open bus, which outlives the backend; null
+// when none was asked for.
+SimTraceFile *keepTrace(BackendSetting &s)
 {
     if (!s.trace)
-        return backend;
+        return nullptr;
     s.bus.trace = std::move(s.trace);
-    SimTraceFile *file = s.bus.trace.get();
-    return std::make_unique<TracingBackend>(std::move(backend),
-                                            [file](std::string_view line) { file->write(line); });
+    return s.bus.trace.get();
 }
 
-std::unique_ptr<GpibBackend> tracedOnly(std::unique_ptr<GpibBackend> made, BackendSetting &s)
+// A backend of real hardware, traced when a trace was asked for; the simulated bus writes
+// its own lines.
+std::unique_ptr<GpibBackend> traced(std::unique_ptr<GpibBackend> backend, BackendSetting &s)
 {
-    return traced(std::move(made), s);
+    SimTraceFile *file = keepTrace(s);
+    if (!file)
+        return backend;
+    return std::make_unique<TracingBackend>(std::move(backend),
+                                            [file](std::string_view line) { file->write(line); });
 }
 
 // --- sim ---
@@ -53,11 +57,8 @@ std::unique_ptr<GpibBackend> makeSim(const BusChoice &choice, Clock &clock, std:
 
 std::unique_ptr<GpibBackend> connectSim(std::unique_ptr<GpibBackend> made, BackendSetting &s)
 {
-    if (s.trace) {
-        s.bus.trace = std::move(s.trace);
-        SimTraceFile *file = s.bus.trace.get();
+    if (SimTraceFile *file = keepTrace(s))
         static_cast<SimBus &>(*made).setTraceSink([file](std::string_view line) { file->write(line); });
-    }
     return made;
 }
 
@@ -141,13 +142,13 @@ constexpr BackendEntry Entries[] = {
      "AFG5102, PFG5105, MUTE or OTHER, ADDRESS 1 to 30 (sim: alone is an empty bus)\n",
      parseSim, makeSim, connectSim},
     {"system", true, "system or system:LIBRARY: the system's NI-488.2-compatible GPIB library\n",
-     parseSystem, makeSystem, tracedOnly},
+     parseSystem, makeSystem, traced},
     {"prologix", false,
      "prologix:HOST[:PORT] or prologix:[IPV6][:PORT]: a Prologix-compatible GPIB-Ethernet "
      "controller (port 1234 when left out)\n"
      "prologix:/dev/ttyUSB0 or prologix:COM3: a Prologix-compatible GPIB-USB or AR488 "
      "adapter on that serial port\n",
-     parsePrologix, makePrologix, tracedOnly},
+     parsePrologix, makePrologix, traced},
     {"vxi11", false,
      "vxi11:HOST[:PORT][/INTERFACE] or vxi11:[IPV6][:PORT][/INTERFACE]: a LAN/GPIB gateway "
      "(VXI-11; port mapper on port 111 and interface gpib0 when left out)\n",
